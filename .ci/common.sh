@@ -1,0 +1,17 @@
+# Sourced by every stage.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+# Installs Debian packages that are not there yet.
+apt_install() {
+  local missing=()
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "${package}" 2>/dev/null | grep -q 'ok installed' ||
+      missing+=("${package}")
+  done
+  if ((${#missing[@]})); then
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+BASE_PACKAGES=(cmake ninja-build g++ binutils libgtest-dev)

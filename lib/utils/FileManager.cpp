@@ -1,0 +1,28 @@
+#include "utils/FileManager.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+namespace OrvelUtils {
+namespace OrvelFileManager {
+
+const char* ReadFromFile(const char* path) {
+  std::FILE* file = path ? std::fopen(path, "rt") : nullptr;
+  if (file == nullptr) {
+    std::cout << "Couldnt read file at: " << (path ? path : "(null path)") << std::endl;
+    return "";
+  }
+  std::fseek(file, 0, SEEK_END);
+  const long size = std::ftell(file);
+  std::fseek(file, 0, SEEK_SET);
+  const std::size_t n = size > 0 ? static_cast<std::size_t>(size) : 0;
+  char* buffer = new char[n + 1];
+  std::memset(buffer, 0, n + 1);
+  std::fread(buffer, 1, n, file);
+  std::fclose(file);
+  return buffer;
+}
+
+}  // namespace OrvelFileManager
+}  // namespace OrvelUtils

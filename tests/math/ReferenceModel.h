@@ -1,0 +1,75 @@
+#ifndef ORVEL_TESTS_MATH_REFERENCE_MODEL_H
+#define ORVEL_TESTS_MATH_REFERENCE_MODEL_H
+
+// An independent model of the library's arithmetic. Every step is done in double and rounded to
+// float at once: a product of two floats is exact in double, and a sum of two floats rounded
+// through double is correctly rounded (53 >= 2 * 24 + 2), so each step equals one IEEE-754
+// single-precision operation. The order of the steps is written out here from the contract, not
+// taken from the library.
+
+#include <array>
+#include <cstddef>
+
+namespace OrvelTest {
+namespace Reference {
+
+inline float Add(float a, float b) {
+  return static_cast<float>(static_cast<double>(a) + static_cast<double>(b));
+}
+inline float Subtract(float a, float b) {
+  return static_cast<float>(static_cast<double>(a) - static_cast<double>(b));
+}
+inline float Multiply(float a, float b) {
+  return static_cast<float>(static_cast<double>(a) * static_cast<double>(b));
+}
+
+// s = a0*b0; s = s + a1*b1; ... (no leading 0.0)
+template <std::size_t N>
+float Dot(const std::array<float, N>& a, const std::array<float, N>& b) {
+  float s = Multiply(a[0], b[0]);
+  for (std::size_t i = 1; i < N; ++i) s = Add(s, Multiply(a[i], b[i]));
+  return s;
+}
+
+using Matrix = std::array<float, 16>;  // column-major: row r, column c at [4 * c + r]
+
+inline float At(const Matrix& m, int row, int column) {
+  return m[4 * column + row];
+}
+
+// Each element starts from +0.0 and adds row(a) . column(b) term by term.
+inline Matrix Product(const Matrix& a, const Matrix& b) {
+  Matrix r{};
+  for (int column = 0; column < 4; ++column) {
+    for (int row = 0; row < 4; ++row) {
+      float s = 0.0f;
+      for (int i = 0; i < 4; ++i) s = Add(s, Multiply(At(a, row, i), At(b, i, column)));
+      r[4 * column + row] = s;
+    }
+  }
+  return r;
+}
+
+// Rows 0..rows-1 of m x (x, y, z, w): ((m_r0*x + m_r1*y) + m_r2*z) + m_r3*w.
+template <std::size_t Rows>
+std::array<float, Rows> Transform(const Matrix& m, float x, float y, float z, float w) {
+  std::array<float, Rows> r{};
+  for (std::size_t row = 0; row < Rows; ++row) {
+    const int i = static_cast<int>(row);
+    float s = Multiply(At(m, i, 0), x);
+    s = Add(s, Multiply(At(m, i, 1), y));
+    s = Add(s, Multiply(At(m, i, 2), z));
+    s = Add(s, Multiply(At(m, i, 3), w));
+    r[row] = s;
+  }
+  return r;
+}
+
+inline float ToRadians(float degrees) {
+  return Multiply(degrees, 0.01745329238474369049072265625f);
+}
+
+}  // namespace Reference
+}  // namespace OrvelTest
+
+#endif  // ORVEL_TESTS_MATH_REFERENCE_MODEL_H
