@@ -1,0 +1,88 @@
+# Installs OrvelLib the way C++ hosts consume it: the shared library, its headers under
+# include/OrvelLib (so <math/Vector.h> does not collide with other libraries' math/), a CMake
+# package defining Orvel::OrvelLib, a pkg-config file, and Debian packages through CPack.
+#
+# Components: "runtime" holds what a program needs to run (the versioned shared library, or the
+# DLL on Windows); "development" holds what it needs to build (headers, the libOrvelLib.so link
+# or import library, the CMake and pkg-config files).
+
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(ORVEL_INCLUDE_DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/OrvelLib")
+set(ORVEL_CMAKE_DESTINATION "${CMAKE_INSTALL_LIBDIR}/cmake/OrvelLib")
+
+install(TARGETS OrvelLib
+  EXPORT OrvelLibTargets
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime
+    NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
+  FILE_SET HEADERS DESTINATION "${ORVEL_INCLUDE_DESTINATION}" COMPONENT development
+  INCLUDES DESTINATION "${ORVEL_INCLUDE_DESTINATION}")
+
+# The CMake package, installed and in the build tree, so that find_package works against an
+# install prefix and against a build directory alike, with the same Orvel::OrvelLib target.
+install(EXPORT OrvelLibTargets
+  NAMESPACE Orvel::
+  DESTINATION "${ORVEL_CMAKE_DESTINATION}"
+  COMPONENT development)
+export(EXPORT OrvelLibTargets
+  NAMESPACE Orvel::
+  FILE "${PROJECT_BINARY_DIR}/OrvelLibTargets.cmake")
+
+configure_package_config_file(cmake/OrvelLibConfig.cmake.in
+  "${PROJECT_BINARY_DIR}/OrvelLibConfig.cmake"
+  INSTALL_DESTINATION "${ORVEL_CMAKE_DESTINATION}")
+# Any 1.x satisfies a request for 1.y with y <= x; 2.0 will change the soname and the package.
+write_basic_package_version_file("${PROJECT_BINARY_DIR}/OrvelLibConfigVersion.cmake"
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+    "${PROJECT_BINARY_DIR}/OrvelLibConfig.cmake"
+    "${PROJECT_BINARY_DIR}/OrvelLibConfigVersion.cmake"
+  DESTINATION "${ORVEL_CMAKE_DESTINATION}"
+  COMPONENT development)
+
+# pkg-config: paths relative to ${prefix} where they can be, but the install dirs may be given
+# as absolute paths (-DCMAKE_INSTALL_LIBDIR=/opt/lib64), which must be written as they are.
+function(orvel_pc_path out dir)
+  if(IS_ABSOLUTE "${dir}")
+    set(${out} "${dir}" PARENT_SCOPE)
+  else()
+    set(${out} "\${prefix}/${dir}" PARENT_SCOPE)
+  endif()
+endfunction()
+orvel_pc_path(ORVEL_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
+orvel_pc_path(ORVEL_PC_INCLUDEDIR "${ORVEL_INCLUDE_DESTINATION}")
+configure_file(cmake/OrvelLib.pc.in "${PROJECT_BINARY_DIR}/OrvelLib.pc" @ONLY)
+install(FILES "${PROJECT_BINARY_DIR}/OrvelLib.pc"
+  DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
+  COMPONENT development)
+
+# Debian packages, only when OrvelLib is the top-level project (a parent project owns its CPack
+# set-up): `cpack -G DEB` in a build tree gives liborvellib1 (runtime) and
+# liborvellib-dev (development). They install under CMAKE_INSTALL_PREFIX, which the .pc file
+# names, so configure with -DCMAKE_INSTALL_PREFIX=/usr for packages that belong in /usr.
+if(NOT PROJECT_IS_TOP_LEVEL)
+  return()
+endif()
+set(CPACK_PACKAGE_NAME "OrvelLib")
+set(CPACK_PACKAGE_VENDOR "OrvelLib developers")
+set(CPACK_PACKAGE_CONTACT "OrvelLib developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
+set(CPACK_COMPONENTS_ALL runtime development)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME "liborvellib${PROJECT_VERSION_MAJOR}")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME "liborvellib-dev")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
+  "${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME} (= ${PROJECT_VERSION})")
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "OrvelLib shared library")
+set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
+  "OrvelLib headers, CMake package and pkg-config file")
+include(CPack)
