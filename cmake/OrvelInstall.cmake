@@ -18,8 +18,15 @@ install(TARGETS OrvelLib
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime
     NAMELINK_COMPONENT development
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
-  FILE_SET HEADERS DESTINATION "${ORVEL_INCLUDE_DESTINATION}" COMPONENT development
   INCLUDES DESTINATION "${ORVEL_INCLUDE_DESTINATION}")
+
+# The public headers in their math/ and utils/ folders; math/StrictFloat.h is internal.
+install(FILES lib/OrvelApi.h
+  DESTINATION "${ORVEL_INCLUDE_DESTINATION}" COMPONENT development)
+install(FILES lib/math/Vector.h lib/math/Matrix4.h
+  DESTINATION "${ORVEL_INCLUDE_DESTINATION}/math" COMPONENT development)
+install(FILES lib/utils/FileManager.h
+  DESTINATION "${ORVEL_INCLUDE_DESTINATION}/utils" COMPONENT development)
 
 # The CMake package, installed and in the build tree, so that find_package works against an
 # install prefix and against a build directory alike, with the same Orvel::OrvelLib target.
@@ -53,7 +60,7 @@ function(orvel_pc_path out dir)
   endif()
 endfunction()
 orvel_pc_path(ORVEL_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
-orvel_pc_path(ORVEL_PC_INCLUDEDIR "${ORVEL_INCLUDE_DESTINATION}")
+orvel_pc_path(ORVEL_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
 configure_file(cmake/OrvelLib.pc.in "${PROJECT_BINARY_DIR}/OrvelLib.pc" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/OrvelLib.pc"
   DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
