@@ -15,6 +15,7 @@
 #include "Mesh.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -122,14 +123,17 @@ struct Point {
   float depth;  // clip w: distance in front of the eye
 };
 
-bool IsVisible(const Vector4f& clip) {
-  return clip.w > 0.0f && clip.w == clip.w;
-}
-
 // The demo's own arithmetic: divide by w and map [-1, 1] to the picture, y pointing down.
 Point ToScreen(const Vector4f& clip) {
   const float half = kPictureSize * 0.5f;
   return {(clip.x / clip.w + 1.0f) * half, (1.0f - clip.y / clip.w) * half, clip.w};
+}
+
+// In front of the eye, and on finite picture coordinates (any mesh may come in).
+bool IsDrawable(const Vector4f& clip) {
+  if (!(clip.w > 0.0f)) return false;  // behind the eye, or NaN
+  const Point p = ToScreen(clip);
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.depth);
 }
 
 std::set<std::pair<std::size_t, std::size_t>> UniqueEdges(const Mesh& mesh) {
@@ -144,13 +148,13 @@ std::set<std::pair<std::size_t, std::size_t>> UniqueEdges(const Mesh& mesh) {
 }
 
 // Edges drawn as one path per depth band, the far bands fainter, so the picture reads as 3D.
-// Edges with an end behind the eye are left out.
+// Edges with an end behind the eye, or too close to it to map, are left out.
 void WriteSvg(const std::string& path, const std::vector<Vector4f>& clip, const Mesh& mesh) {
   const int kBands = 4;
   float nearest = 0.0f, farthest = 0.0f;
   bool any = false;
   for (const Vector4f& v : clip) {
-    if (!IsVisible(v)) continue;
+    if (!IsDrawable(v)) continue;
     nearest = any ? std::min(nearest, v.w) : v.w;
     farthest = any ? std::max(farthest, v.w) : v.w;
     any = true;
@@ -160,7 +164,7 @@ void WriteSvg(const std::string& path, const std::vector<Vector4f>& clip, const 
   for (const auto& edge : UniqueEdges(mesh)) {
     const Vector4f& a = clip[edge.first];
     const Vector4f& b = clip[edge.second];
-    if (!IsVisible(a) || !IsVisible(b)) continue;
+    if (!IsDrawable(a) || !IsDrawable(b)) continue;
     const Point p = ToScreen(a), q = ToScreen(b);
     const float depth = (p.depth + q.depth) * 0.5f;
     int band = range > 0.0f ? static_cast<int>((depth - nearest) / range * kBands) : 0;

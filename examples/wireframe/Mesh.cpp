@@ -2,6 +2,7 @@
 
 #include <utils/FileManager.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -40,9 +41,12 @@ class Parser {
  public:
   Parser(const std::string& path, Mesh& mesh) : path_(path), mesh_(mesh) {}
 
-  void ParseLine(std::size_t lineNumber, const std::vector<std::string>& words) {
+  void ParseLine(std::size_t lineNumber, std::vector<std::string> words) {
     line_ = lineNumber;
-    if (words.empty() || words[0][0] == '#' || IsSkippedStatement(words[0])) return;
+    const auto comment = std::find_if(words.begin(), words.end(),
+                                      [](const std::string& word) { return word[0] == '#'; });
+    words.erase(comment, words.end());
+    if (words.empty() || IsSkippedStatement(words[0])) return;
     if (words[0] == "v") {
       ParseVertex(words);
     } else if (words[0] == "f") {

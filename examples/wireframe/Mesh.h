@@ -6,8 +6,9 @@
 //   v 1.5 -2 0.25     a vertex: exactly three decimal coordinates
 //   f 1 2 3 4         a face: at least three 1-based indices of vertices defined above
 //                     ("2/7/1" is read as vertex 2, as OBJ writes faces with texture and normal)
-//   # a comment       comments and blank lines are skipped, and so are the OBJ statements that
-//                     do not change the shape (vn, vt, o, g, s, usemtl, mtllib)
+//   # a comment       comments, also after a statement, and blank lines are skipped, and so
+//                     are the OBJ statements that do not change the shape (vn, vt, o, g, s,
+//                     usemtl, mtllib)
 //
 // Anything else is an error reported as "<file>:<line>: <what is wrong>".
 
