@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -130,7 +131,12 @@ Mesh ParseMesh(const char* text, const std::string& path) {
 }
 
 Mesh LoadMesh(const std::string& path) {
-  const char* text = OrvelUtils::OrvelFileManager::ReadFromFile(path.c_str());
+  const char* text = nullptr;
+  try {
+    text = OrvelUtils::OrvelFileManager::ReadFromFile(path.c_str());
+  } catch (const std::bad_alloc&) {
+    throw MeshError(path + ": not enough memory to read the file");
+  }
   // An empty result is either a file that could not be opened (the library has already said
   // so on stdout) or an empty file; it is never released.
   if (text[0] == '\0') throw MeshError(path + ": the file is missing, unreadable or empty");
