@@ -135,7 +135,7 @@ Mesh LoadMesh(const std::string& path) {
   try {
     text = OrvelUtils::OrvelFileManager::ReadFromFile(path.c_str());
   } catch (const std::bad_alloc&) {
-    throw MeshError(path + ": not enough memory to read the file");
+    throw MeshError(path + ": the file is too large to read into memory");
   }
   // An empty result is either a file that could not be opened (the library has already said
   // so on stdout) or an empty file; it is never released.
