@@ -4,7 +4,10 @@
 # tree and one with add_subdirectory; build the Debian packages, list them, and build a host
 # against their extracted contents.
 source "$(dirname "$0")/../common.sh"
-apt_install "${BASE_PACKAGES[@]}" git pkg-config dpkg-dev file
+apt_install "${BASE_PACKAGES[@]}" git pkg-config dpkg-dev
+
+# CI runs as root on a checkout that may belong to another user; let git read it anyway.
+export GIT_CONFIG_COUNT=1 GIT_CONFIG_KEY_0=safe.directory GIT_CONFIG_VALUE_0="${PWD}"
 
 work="$(mktemp -d)"
 trap 'rm -rf "${work}"' EXIT
