@@ -95,8 +95,11 @@ for deb in "${runtime_deb}" "${dev_deb}"; do
   dpkg-deb -c "${deb}" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }' |
     grep -v '/$'
 done
+# expect_in <package> <regex>: the package lists a path matching the regex.
 expect_in() {
-  dpkg-deb -c "$1" | grep -q -- "$2" || { echo "$(basename "$1") lacks $2" >&2; exit 1; }
+  local listing
+  listing="$(dpkg-deb -c "$1")"
+  grep -q -- "$2" <<<"${listing}" || { echo "$(basename "$1") lacks $2" >&2; exit 1; }
 }
 expect_in "${runtime_deb}" '/usr/lib/.*/libOrvelLib\.so\.1\.0\.0$'
 expect_in "${runtime_deb}" '/usr/lib/.*/libOrvelLib\.so\.1 -> libOrvelLib\.so\.1\.0\.0$'
