@@ -27,6 +27,13 @@ configure_and_install() {
   cmake --install "${build}" >/dev/null
 }
 
+# run_host <name> <program>: the host exits 0 only when every library call gave the known answer.
+run_host() {
+  local output
+  output="$("$2" "${host_input}")"
+  echo "host via $1: ${output}"
+}
+
 # cmake_host <name> <project dir> <cmake arguments>...: configure, build and run a host project.
 cmake_host() {
   local name="$1" project="$2"
@@ -34,7 +41,7 @@ cmake_host() {
   cmake -S "${project}" -B "${work}/host-${name}" -G Ninja -D CMAKE_BUILD_TYPE=Release "$@" \
     >/dev/null
   cmake --build "${work}/host-${name}" >/dev/null
-  echo "host via ${name}: $("${work}/host-${name}/host" "${host_input}")"
+  run_host "${name}" "${work}/host-${name}/host"
 }
 
 # pkg_config_host <name> <directory of OrvelLib.pc>: compile with the flags pkg-config gives.
@@ -44,7 +51,7 @@ pkg_config_host() {
   echo "pkg-config --cflags --libs OrvelLib: $(pkg-config --cflags --libs OrvelLib)"
   c++ -std=c++11 -o "${work}/host-${name}" "${host_input}" $(pkg-config --cflags --libs OrvelLib) \
     -Wl,-rpath,"$(pkg-config --variable=libdir OrvelLib)"
-  echo "host via ${name}: $("${work}/host-${name}" "${host_input}")"
+  run_host "${name}" "${work}/host-${name}"
   unset PKG_CONFIG_PATH
 }
 
