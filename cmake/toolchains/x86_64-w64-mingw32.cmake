@@ -2,8 +2,8 @@
 # g++-mingw-w64-x86-64-posix); OrvelLib is a real DLL and the tests run under Wine (packages wine
 # and wine64).
 #
-# Wine needs a prepared prefix and a running server to start each test quickly; .ci/stages does
-# that before running ctest.
+# Wine starts each test quickly only with a prepared prefix and a running server;
+# .ci/stages/32-windows.sh sets both up around ctest.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
