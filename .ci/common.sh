@@ -15,3 +15,7 @@ apt_install() {
 }
 
 BASE_PACKAGES=(cmake ninja-build g++ binutils libgtest-dev)
+# Cross compilers, GoogleTest sources and the runners for the i686, AArch64 and Windows stages:
+# installed all at once by the first of them. Not g++-multilib: it removes the AArch64 compiler.
+CROSS_PACKAGES=(googletest g++-i686-linux-gnu g++-aarch64-linux-gnu g++-mingw-w64-x86-64-posix
+  qemu-user wine wine64)

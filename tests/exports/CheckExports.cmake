@@ -1,13 +1,46 @@
-# Compares the demangled dynamic symbols a library defines with a list of expected names.
-# Inputs: LIBRARY, NM, CXXFILT, EXPECTED.
+# Compares the demangled names a shared library exports with a list of expected names.
+# Inputs: LIBRARY, EXPECTED, CXXFILT, and either NM (an ELF shared object: its defined dynamic
+# symbols) or OBJDUMP (a Windows DLL: its export table).
 
+cmake_minimum_required(VERSION 3.21)
+
+if(NM)
+  execute_process(
+    COMMAND "${NM}" -D --defined-only --format=just-symbols "${LIBRARY}"
+    OUTPUT_VARIABLE mangled
+    RESULT_VARIABLE status)
+else()
+  execute_process(
+    COMMAND "${OBJDUMP}" -p "${LIBRARY}"
+    OUTPUT_VARIABLE dump
+    RESULT_VARIABLE status)
+  # The name table lists one "[ordinal] name" line per exported name and ends at a blank line.
+  string(FIND "${dump}" "[Ordinal/Name Pointer] Table" start)
+  if(start EQUAL -1)
+    set(dump "")
+  else()
+    string(SUBSTRING "${dump}" ${start} -1 dump)
+  endif()
+  string(REGEX REPLACE "\n\n.*" "" dump "${dump}")
+  string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" entries "${dump}")
+  list(TRANSFORM entries REPLACE "^\\[ *[0-9]+\\] " "")
+  list(JOIN entries "\n" mangled)
+endif()
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "could not read the exported names of ${LIBRARY}")
+endif()
+
+string(REPLACE "\n" ";" mangled "${mangled}")
+list(FILTER mangled EXCLUDE REGEX "^$")
+if(NOT mangled)
+  message(FATAL_ERROR "${LIBRARY} exports nothing")
+endif()
 execute_process(
-  COMMAND "${NM}" -D --defined-only --format=just-symbols "${LIBRARY}"
-  COMMAND "${CXXFILT}"
+  COMMAND "${CXXFILT}" ${mangled}
   OUTPUT_VARIABLE symbols
   RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
-  message(FATAL_ERROR "could not read the dynamic symbols of ${LIBRARY}")
+  message(FATAL_ERROR "could not demangle the exported names of ${LIBRARY}")
 endif()
 
 string(REPLACE "\n" ";" actual "${symbols}")

@@ -62,7 +62,8 @@ Array Map(const Array& a, const Array& b, F f) {
 template <typename V>
 class VectorSweep : public ::testing::Test {};
 using VectorTypes = ::testing::Types<OrvelMath::Vector2f, Vector3f, Vector4f>;
-TYPED_TEST_SUITE(VectorSweep, VectorTypes);
+// The empty last argument (no name generator) keeps Clang -Wpedantic quiet.
+TYPED_TEST_SUITE(VectorSweep, VectorTypes, );
 
 TYPED_TEST(VectorSweep, MatchesReferenceModel) {
   using V = TypeParam;

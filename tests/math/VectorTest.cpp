@@ -20,7 +20,8 @@ using OrvelTest::VectorTraits;
 template <typename V>
 class VectorSemantics : public ::testing::Test {};
 using VectorTypes = ::testing::Types<Vector2f, Vector3f, Vector4f>;
-TYPED_TEST_SUITE(VectorSemantics, VectorTypes);
+// The empty last argument (no name generator) keeps Clang -Wpedantic quiet.
+TYPED_TEST_SUITE(VectorSemantics, VectorTypes, );
 
 TYPED_TEST(VectorSemantics, IsPackedFloatsInComponentOrder) {
   using V = TypeParam;
