@@ -21,6 +21,11 @@ const char* ReadFromFile(const char* path) {
   std::memset(buffer, 0, n + 1);
   std::fread(buffer, 1, n, file);
   std::fclose(file);
+  if (buffer[0] == '\0') {
+    // Callers release only non-empty results, so an empty text must not be a heap buffer.
+    delete[] buffer;
+    return "";
+  }
   return buffer;
 }
 
