@@ -1,11 +1,11 @@
 // Differential fuzzing of every math operation against the tests' reference model.
 //
-// Input: byte 0 picks the operation (see Operation below: each vector operation for Vector2f,
-// Vector3f and Vector4f in turn, then the Matrix4 operations and ToRadians). The bytes after it
-// are the float operands, four bytes each in host byte order, in the order the operation takes
-// them: the object's components, then the operand's (a vector, a scale factor, a matrix, or the
-// degrees). Missing bytes read as 0. A result whose bits differ from the model's (any NaN matches
-// any NaN), a wrong comparison, or a named operation that does not return its object aborts.
+// Input: byte 0 picks the operation (VectorOperation for Vector2f, Vector3f and Vector4f in turn,
+// then MatrixOperation). The bytes after it are the float operands, four bytes each in host byte
+// order: the object's components first, then its operand's (a vector, a scale factor or a
+// matrix); ToRadians reads one float, the degrees. Missing bytes read as 0. A result whose bits
+// differ from the model's (any NaN matches any NaN), a wrong comparison, or a named operation
+// that does not return its object aborts.
 
 #include "math/FloatSupport.h"
 #include "math/ReferenceModel.h"
@@ -26,24 +26,19 @@ using OrvelMath::Vector4f;
 using OrvelTest::VectorTraits;
 namespace Reference = OrvelTest::Reference;
 
-// The operations of one vector type; the Self forms pass the object as its own operand.
+// The operations of one vector type. Those that take a vector operand come twice in the
+// selector: with another vector, then with the object itself as the operand.
 enum VectorOperation {
   kAdd,
   kSubtract,
-  kMultiply,
   kDotProduct,
   kAddAssign,
   kSubtractAssign,
-  kMultiplyAssign,
   kEqual,
   kNotEqual,
-  kAddSelf,
-  kSubtractSelf,
-  kDotProductSelf,
-  kAddAssignSelf,
-  kSubtractAssignSelf,
-  kEqualSelf,
-  kNotEqualSelf,
+  kVectorOperandCount,
+  kMultiply = 2 * kVectorOperandCount,
+  kMultiplyAssign,
   kVectorOperationCount
 };
 
@@ -136,71 +131,48 @@ void CheckVector(unsigned operation, Operands& operands) {
   using T = VectorTraits<V>;
   const auto a = operands.Next<T::kSize>();
   V object = T::Make(a.data());
-  const V& self = object;  // the operand of the Self forms
-  const char* type = TypeName<V>();
 
-  switch (operation) {
-    case kAddSelf:
-      return ExpectNamed(object, object.Add(self), Reference::Sum(a, a), "Add(self)");
-    case kSubtractSelf:
-      return ExpectNamed(object, object.Subtract(self), Reference::Difference(a, a),
-                         "Subtract(self)");
-    case kDotProductSelf:
-      return ExpectSame(std::array<float, 1>{object.DotProduct(self)},
-                        std::array<float, 1>{Reference::Dot(a, a)}, type, "DotProduct(self)");
-    case kAddAssignSelf: {
-      const V returned = (object += self);
-      return ExpectCompound(object, returned, Reference::Sum(a, a), "operator+=(self)");
-    }
-    case kSubtractAssignSelf: {
-      const V returned = (object -= self);
-      return ExpectCompound(object, returned, Reference::Difference(a, a), "operator-=(self)");
-    }
-    case kEqualSelf:
-      return Expect((object == self) == Reference::Equal(a, a), type, "operator==(self)",
-                    "wrong answer");
-    case kNotEqualSelf:
-      return Expect((object != self) != Reference::Equal(a, a), type, "operator!=(self)",
-                    "wrong answer");
-    case kMultiply: {
-      const float s = operands.Next();
+  if (operation >= kMultiply) {
+    const float s = operands.Next();
+    if (operation == kMultiply) {
       return ExpectNamed(object, object.Multiply(s), Reference::Scaled(a, s), "Multiply");
     }
-    case kMultiplyAssign: {
-      const float s = operands.Next();
-      const V returned = (object *= s);
-      return ExpectCompound(object, returned, Reference::Scaled(a, s), "operator*=");
-    }
-    default:
-      break;
+    const V returned = (object *= s);
+    return ExpectCompound(object, returned, Reference::Scaled(a, s), "operator*=");
   }
 
-  const auto b = operands.Next<T::kSize>();
+  static const char* const kNames[2][kVectorOperandCount] = {
+      {"Add", "Subtract", "DotProduct", "operator+=", "operator-=", "operator==", "operator!="},
+      {"Add(self)", "Subtract(self)", "DotProduct(self)", "operator+=(self)", "operator-=(self)",
+       "operator==(self)", "operator!=(self)"}};
+  const bool onItself = operation >= kVectorOperandCount;
+  const char* name = kNames[onItself][operation % kVectorOperandCount];
+  const auto b = onItself ? a : operands.Next<T::kSize>();
   const V other = T::Make(b.data());
-  switch (operation) {
+  const V& operand = onItself ? object : other;
+
+  switch (operation % kVectorOperandCount) {
     case kAdd:
-      return ExpectNamed(object, object.Add(other), Reference::Sum(a, b), "Add");
+      return ExpectNamed(object, object.Add(operand), Reference::Sum(a, b), name);
     case kSubtract:
-      return ExpectNamed(object, object.Subtract(other), Reference::Difference(a, b), "Subtract");
+      return ExpectNamed(object, object.Subtract(operand), Reference::Difference(a, b), name);
     case kDotProduct:
-      return ExpectSame(std::array<float, 1>{object.DotProduct(other)},
-                        std::array<float, 1>{Reference::Dot(a, b)}, type, "DotProduct");
+      return ExpectSame(std::array<float, 1>{object.DotProduct(operand)},
+                        std::array<float, 1>{Reference::Dot(a, b)}, TypeName<V>(), name);
     case kAddAssign: {
-      const V returned = (object += other);
-      return ExpectCompound(object, returned, Reference::Sum(a, b), "operator+=");
+      const V returned = (object += operand);
+      return ExpectCompound(object, returned, Reference::Sum(a, b), name);
     }
     case kSubtractAssign: {
-      const V returned = (object -= other);
-      return ExpectCompound(object, returned, Reference::Difference(a, b), "operator-=");
+      const V returned = (object -= operand);
+      return ExpectCompound(object, returned, Reference::Difference(a, b), name);
     }
     case kEqual:
-      return Expect((object == other) == Reference::Equal(a, b), type,
-                    "operator==", "wrong answer");
-    case kNotEqual:
-      return Expect((object != other) != Reference::Equal(a, b), type,
-                    "operator!=", "wrong answer");
+      return Expect((object == operand) == Reference::Equal(a, b), TypeName<V>(), name,
+                    "wrong answer");
     default:
-      return;
+      return Expect((object != operand) != Reference::Equal(a, b), TypeName<V>(), name,
+                    "wrong answer");
   }
 }
 
