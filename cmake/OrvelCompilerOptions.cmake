@@ -6,6 +6,15 @@
 # demo, benchmarks) is compiled with it.
 #
 # orvel_warnings(<target>) turns on the warning set the project keeps clean.
+#
+# orvel_sanitizers(<target> [FUZZER]) instruments a target with the sanitizers listed in
+# ORVELLIB_SANITIZERS. In a fuzzing build (ORVELLIB_BUILD_FUZZERS) every target also gets
+# libFuzzer's coverage instrumentation, so the library's own branches guide the fuzzer; FUZZER
+# marks an executable whose main() comes from libFuzzer. The float flags stay as they are, so
+# sanitized and fuzzed builds round exactly like the released library.
+
+set(ORVELLIB_SANITIZERS "" CACHE STRING
+  "Sanitizers for the library, tests and fuzzers, as a list: address;undefined or thread")
 
 function(orvel_strict_float target)
   if(MSVC AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
@@ -30,4 +39,26 @@ function(orvel_warnings target)
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
   endif()
+endfunction()
+
+function(orvel_sanitizers target)
+  set(sanitizers ${ORVELLIB_SANITIZERS})
+  if(ORVELLIB_BUILD_FUZZERS)
+    list(APPEND sanitizers fuzzer-no-link)
+  endif()
+  if("FUZZER" IN_LIST ARGN)
+    list(APPEND sanitizers fuzzer)
+  endif()
+  if(NOT sanitizers)
+    return()
+  endif()
+  if(MSVC)
+    message(FATAL_ERROR "ORVELLIB_SANITIZERS and ORVELLIB_BUILD_FUZZERS need GCC or Clang")
+  endif()
+  list(JOIN sanitizers "," joined)
+  # Any finding stops the program, so a test or fuzz run that hits one fails; frame pointers
+  # give readable stacks.
+  target_compile_options(${target} PRIVATE
+    -fsanitize=${joined} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(${target} PRIVATE -fsanitize=${joined})
 endfunction()

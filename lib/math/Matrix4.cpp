@@ -2,6 +2,8 @@
 
 #include "math/Matrix4.h"
 
+#include <cstddef>
+
 namespace OrvelMath {
 namespace {
 
@@ -35,8 +37,8 @@ Matrix4& Matrix4::Multiply(const Matrix4& other) {
   const float* a = m;
   const float* b = other.m;
   float r[16];
-  for (int k = 0; k < 4; ++k) {
-    for (int j = 0; j < 4; ++j) {
+  for (std::size_t k = 0; k < 4; ++k) {
+    for (std::size_t j = 0; j < 4; ++j) {
       float sum = 0.0f;  // +0.0: an element whose products are all -0.0 comes out +0.0
       sum = sum + a[j] * b[4 * k];
       sum = sum + a[4 + j] * b[4 * k + 1];

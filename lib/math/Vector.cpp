@@ -2,7 +2,9 @@
 
 #include "math/Vector.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 namespace OrvelMath {
 namespace {
@@ -65,12 +67,12 @@ float Dot(const V& a, const V& b) {
   return sum;
 }
 
+// Stops at the first component that is not equal, in order.
 template <typename V>
 bool AllEqual(const V& a, const V& b) {
-  for (float V::*c : Components<V>::list) {
-    if (!(a.*c == b.*c)) return false;
-  }
-  return true;
+  const auto& list = Components<V>::list;
+  return std::all_of(std::begin(list), std::end(list),
+                     [&a, &b](float V::*c) { return a.*c == b.*c; });
 }
 
 }  // namespace

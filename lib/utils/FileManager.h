@@ -13,8 +13,8 @@
 //
 // Ownership: a non-empty result is a buffer from new char[], owned by the caller, who releases it
 // with delete[]. An empty result is never released: when the file can't be opened it is a static
-// empty string, which must not be freed. (An empty file gives a one-byte heap buffer that this
-// rule leaves behind: one byte per such call.)
+// empty string, which must not be freed. An empty file, or one whose first byte is 0, gives the
+// same static "", so following this rule never leaks.
 //
 // Failure: a file that can't be opened (missing, unreadable, a directory, a null path) prints
 // "Couldnt read file at: <path>" and a newline on std::cout and returns "". Nothing throws except

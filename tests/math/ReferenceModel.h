@@ -23,6 +23,36 @@ inline float Multiply(float a, float b) {
   return static_cast<float>(static_cast<double>(a) * static_cast<double>(b));
 }
 
+// The vector updates, component by component: c = other.c + c, c = c - other.c, c = c * s.
+template <std::size_t N>
+std::array<float, N> Sum(const std::array<float, N>& object, const std::array<float, N>& other) {
+  std::array<float, N> r{};
+  for (std::size_t i = 0; i < N; ++i) r[i] = Add(other[i], object[i]);
+  return r;
+}
+template <std::size_t N>
+std::array<float, N> Difference(const std::array<float, N>& object,
+                                const std::array<float, N>& other) {
+  std::array<float, N> r{};
+  for (std::size_t i = 0; i < N; ++i) r[i] = Subtract(object[i], other[i]);
+  return r;
+}
+template <std::size_t N>
+std::array<float, N> Scaled(const std::array<float, N>& object, float s) {
+  std::array<float, N> r{};
+  for (std::size_t i = 0; i < N; ++i) r[i] = Multiply(object[i], s);
+  return r;
+}
+
+// IEEE-754 equality of every component: NaN equals nothing, +0.0 equals -0.0.
+template <std::size_t N>
+bool Equal(const std::array<float, N>& a, const std::array<float, N>& b) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (!(a[i] == b[i])) return false;
+  }
+  return true;
+}
+
 // s = a0*b0; s = s + a1*b1; ... (no leading 0.0)
 template <std::size_t N>
 float Dot(const std::array<float, N>& a, const std::array<float, N>& b) {

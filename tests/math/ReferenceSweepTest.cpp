@@ -52,13 +52,6 @@ class Mismatches {
   std::string first_;
 };
 
-template <typename Array, typename F>
-Array Map(const Array& a, const Array& b, F f) {
-  Array r{};
-  for (std::size_t i = 0; i < r.size(); ++i) r[i] = f(a[i], b[i]);
-  return r;
-}
-
 template <typename V>
 class VectorSweep : public ::testing::Test {};
 using VectorTypes = ::testing::Types<OrvelMath::Vector2f, Vector3f, Vector4f>;
@@ -77,10 +70,9 @@ TYPED_TEST(VectorSweep, MatchesReferenceModel) {
     const float s = random.InterestingFloat();
     const auto ea = T::Get(a), eb = T::Get(b);
 
-    const auto sum = Map(ea, eb, [](float x, float y) { return Reference::Add(y, x); });
-    const auto difference = Map(ea, eb, Reference::Subtract);
-    auto scaled = ea;
-    for (float& c : scaled) c = Reference::Multiply(c, s);
+    const auto sum = Reference::Sum(ea, eb);
+    const auto difference = Reference::Difference(ea, eb);
+    const auto scaled = Reference::Scaled(ea, s);
 
     V v = a;
     mismatches.Check("Add", n, T::Get(v.Add(b)), sum);
@@ -98,9 +90,9 @@ TYPED_TEST(VectorSweep, MatchesReferenceModel) {
 
     // The operand is the object itself.
     v = a;
-    mismatches.Check("Add self", n, T::Get(v.Add(v)), Map(ea, ea, Reference::Add));
+    mismatches.Check("Add self", n, T::Get(v.Add(v)), Reference::Sum(ea, ea));
     v = a;
-    mismatches.Check("Subtract self", n, T::Get(v.Subtract(v)), Map(ea, ea, Reference::Subtract));
+    mismatches.Check("Subtract self", n, T::Get(v.Subtract(v)), Reference::Difference(ea, ea));
     v = a;
     mismatches.Check("DotProduct self", n, v.DotProduct(v), Reference::Dot(ea, ea));
 
@@ -109,10 +101,8 @@ TYPED_TEST(VectorSweep, MatchesReferenceModel) {
 
     // Equality: a vector against itself (NaN makes it unequal), a copy, and another vector.
     V c = b;
-    bool equal = true;
-    for (std::size_t i = 0; i < ea.size(); ++i) equal = equal && ea[i] == eb[i];
-    bool selfEqual = true;
-    for (float component : ea) selfEqual = selfEqual && component == component;
+    const bool equal = Reference::Equal(ea, eb);
+    const bool selfEqual = Reference::Equal(ea, ea);
     wrongEquality += (v == c) != equal || (v != c) == equal;
     wrongEquality += (v == v) != selfEqual || (v != v) == selfEqual;
   }
