@@ -32,10 +32,8 @@ std::vector<std::string> SplitWords(const char* begin, const char* end) {
 
 bool IsSkippedStatement(const std::string& keyword) {
   static const char* const kSkipped[] = {"vn", "vt", "o", "g", "s", "usemtl", "mtllib"};
-  for (const char* skipped : kSkipped) {
-    if (keyword == skipped) return true;
-  }
-  return false;
+  return std::any_of(std::begin(kSkipped), std::end(kSkipped),
+                     [&keyword](const char* skipped) { return keyword == skipped; });
 }
 
 class Parser {
