@@ -15,9 +15,6 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace OrvelUtils {
 namespace OrvelFileManager {
@@ -65,23 +62,6 @@ std::int64_t ExpectedSize(std::FILE* file) {
   return end;
 }
 
-// Big buffers come fresh from the kernel and are written page by page; asking for huge pages
-// turns hundreds of thousands of page faults into a few hundred. Only the whole 2 MiB pages
-// inside the buffer are affected, and the advice is a hint the kernel may ignore.
-void AdviseHugePages(char* buffer, std::size_t size) {
-#ifdef __linux__
-  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-  if (size < 4 * kHugePage) return;
-  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(buffer);
-  const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t last = (start + size) & ~(kHugePage - 1);
-  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-  (void)buffer;
-  (void)size;
-#endif
-}
-
 // Reads up to `size` bytes into a buffer of size + 1. Text mode may deliver fewer bytes (CRLF
 // translation, a Ctrl-Z), and so may a file that shrank meanwhile: only the tail after what was
 // read is zeroed, so memory is written once.
@@ -89,7 +69,6 @@ char* ReadKnownSize(std::FILE* file, std::uint64_t size) {
   if (size >= std::numeric_limits<std::size_t>::max()) throw std::bad_alloc();
   const std::size_t n = static_cast<std::size_t>(size);
   char* buffer = new char[n + 1];
-  AdviseHugePages(buffer, n + 1);
   const std::size_t got = std::fread(buffer, 1, n, file);
   std::memset(buffer + got, 0, n + 1 - got);
   return buffer;
