@@ -25,8 +25,8 @@
 // ends the text; elsewhere the bytes come unchanged. A regular file of n bytes gives a buffer of
 // n + 1 bytes: what was read, then zeros to the end. A 0 byte in the file ends the string early
 // for anyone who reads it as a C string. Pipes, FIFOs, /dev/stdin and /proc files, whose size
-// isn't known up front, are read to their end (a stream that never ends, like /dev/zero, ends in
-// std::bad_alloc). Sizes are 64-bit everywhere, so a file over 2 GiB is read wherever memory
+// isn't known up front, are read to their end (a stream that never ends, like /dev/zero, runs
+// out of memory). Sizes are 64-bit everywhere, so a file over 2 GiB is read wherever memory
 // allows, 32-bit systems included.
 //
 // Threads: calls may run on any threads at once; the library keeps no state between calls. Only
