@@ -123,12 +123,14 @@ TEST_F(ReadFromFileTest, KnownAnswers) {
   EXPECT_TRUE(HoldsThenZeros(nul, withNul, 6));
   delete[] nul;
 
-  // Text mode: Windows translates line endings and zeroes the buffer after the shorter text.
-  const char* crlf = ReadFromFile(Write("crlf", "a\r\nb\r\n").c_str());
+  // Text mode: Windows translates line endings, ends the text at a Ctrl-Z, and the buffer is
+  // zeroed after the shorter text.
+  const std::string dosText = "a\r\nb\r\n\032c";  // \032 is Ctrl-Z
+  const char* crlf = ReadFromFile(Write("crlf", dosText).c_str());
 #ifdef _WIN32
-  EXPECT_TRUE(HoldsThenZeros(crlf, "a\nb\n", 7));
+  EXPECT_TRUE(HoldsThenZeros(crlf, "a\nb\n", 9));
 #else
-  EXPECT_TRUE(HoldsThenZeros(crlf, "a\r\nb\r\n", 7));
+  EXPECT_TRUE(HoldsThenZeros(crlf, dosText, 9));
 #endif
   delete[] crlf;
   EXPECT_EQ(output.Text(), "");
