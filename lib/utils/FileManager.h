@@ -12,26 +12,33 @@
 //   }                 // an empty result ("") is never released
 //
 // Ownership: a non-empty result is a buffer from new char[], owned by the caller, who releases it
-// with delete[]. An empty result is never released: when the file can't be opened it is a static
-// empty string, which must not be freed. An empty file, or one whose first byte is 0, gives the
-// same static "", so following this rule never leaks.
+// with delete[]; it stays valid until then. An empty result is a static empty string that must
+// never be released: that is what a failed open, an empty file and a file starting with a 0 byte
+// all return, so following this rule never leaks and never frees static storage.
 //
-// Failure: a file that can't be opened (missing, unreadable, a directory, a null path) prints
-// "Couldnt read file at: <path>" and a newline on std::cout and returns "". Nothing throws except
-// std::bad_alloc when the buffer can't be allocated.
+// Failure: a file that can't be opened (missing, unreadable, a directory) prints
+// "Couldnt read file at: <path>" and a newline on std::cout and returns "". A null path does the
+// same with "(null)" in place of the path, and leaves std::cout usable. Nothing throws except
+// std::bad_alloc when the buffer can't be allocated; the file is closed on that path too.
 //
 // Content: the file is read in text mode, so on Windows "\r\n" arrives as "\n" and a Ctrl-Z byte
-// ends the text; elsewhere the bytes come unchanged. A 0 byte in the file ends the string early
-// for anyone who reads it as a C string. Pipes and other streams without a known size are read
-// to their end.
+// ends the text; elsewhere the bytes come unchanged. A non-empty regular file of n bytes gives a
+// buffer of n + 1 bytes: what was read, then zeros to the end. A 0 byte in the file ends the string
+// early for anyone who reads it as a C string. Pipes, FIFOs, /dev/stdin and /proc files, whose size
+// isn't known up front, are read to their end (a stream that never ends, like /dev/zero, runs
+// out of memory). Sizes are 64-bit everywhere, so a file over 2 GiB is read wherever memory
+// allows, 32-bit systems included.
 //
-// Threads: calls for different files may run at once; the library keeps no state between calls.
+// Threads: calls may run on any threads at once; the library keeps no state between calls. Only
+// the failure message shares a resource, std::cout, where it may interleave with other output.
 
 #include "OrvelApi.h"
 
 namespace OrvelUtils {
 namespace OrvelFileManager {
 
+// The whole content of the file at `path` as one NUL-terminated string; see above for who
+// releases it.
 ORVEL_API const char* ReadFromFile(const char* path);
 
 }  // namespace OrvelFileManager

@@ -1,0 +1,346 @@
+// ReadFromFile on regular files (exact bytes, the zeroed tail, the message for what can't be
+// opened) and on everything that isn't a plain file: streams of unknown size, directories, a
+// null path, files that change between calls, many threads, allocation failure.
+
+#include <utils/FileManager.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <new>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using OrvelUtils::OrvelFileManager::ReadFromFile;
+
+// Captures standard output at its file descriptor for as long as it lives. That sees the
+// library's std::cout even where the library carries its own copy of the C++ runtime (a
+// statically linked Windows DLL); line ends come back as "\n" on every platform.
+class StdoutCapture {
+ public:
+  StdoutCapture() { ::testing::internal::CaptureStdout(); }
+  ~StdoutCapture() {
+    if (!taken_) ::testing::internal::GetCapturedStdout();
+  }
+  StdoutCapture(const StdoutCapture&) = delete;
+  StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+  std::string Text() {
+    taken_ = true;
+    std::string text = ::testing::internal::GetCapturedStdout();
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+  }
+
+ private:
+  bool taken_ = false;
+};
+
+// Bytes that are neither 0 (so the content is also a C string) nor altered by any platform's
+// text mode (carriage return, Ctrl-Z).
+std::string RandomText(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string text(size, '\0');
+  for (char& c : text) {
+    c = static_cast<char>(1 + random() % 255);
+    if (c == '\r' || c == '\032') c = ' ';
+  }
+  return text;
+}
+
+// True when `buffer` holds `bytes` followed by zeros up to index `bufferSize - 1`.
+::testing::AssertionResult HoldsThenZeros(const char* buffer, const std::string& bytes,
+                                          std::size_t bufferSize) {
+  if (std::memcmp(buffer, bytes.data(), bytes.size()) != 0)
+    return ::testing::AssertionFailure()
+           << "content differs from the " << bytes.size() << " expected bytes";
+  for (std::size_t i = bytes.size(); i < bufferSize; ++i)
+    if (buffer[i] != '\0') return ::testing::AssertionFailure() << "byte " << i << " is not 0";
+  return ::testing::AssertionSuccess();
+}
+
+// Runs `check` in a child process, so that a crash or a heap overflow fails this test alone.
+template <typename Check>
+void ExpectInChild(Check check) {
+  EXPECT_EXIT(
+      {
+        check();
+        std::exit(::testing::Test::HasFailure() ? 1 : 0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+class ReadFromFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir_ = fs::temp_directory_path() /
+           ("orvel-" + name + "-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    const fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+  }
+
+  // The static string every failed open returns.
+  const char* FailureResult() const {
+    StdoutCapture quiet;
+    return ReadFromFile((dir_ / "no such file").string().c_str());
+  }
+
+  fs::path dir_;
+};
+
+using ReadFromFileDeathTest = ReadFromFileTest;
+
+TEST_F(ReadFromFileTest, MissingFileIsReportedOnStdoutWithTheStaticEmptyString) {
+  const std::string missing = (dir_ / "missing.txt").string();
+  StdoutCapture output;
+  const char* first = ReadFromFile(missing.c_str());
+  const char* second = ReadFromFile(missing.c_str());
+  EXPECT_EQ(output.Text(),
+            "Couldnt read file at: " + missing + "\nCouldnt read file at: " + missing + "\n");
+  EXPECT_STREQ(first, "");
+  EXPECT_EQ(first, second) << "a failed open returns one static string";
+}
+
+TEST_F(ReadFromFileTest, KnownAnswers) {
+  StdoutCapture output;
+  const char* abc = ReadFromFile(Write("abc", "abc").c_str());
+  EXPECT_TRUE(HoldsThenZeros(abc, "abc", 4));
+  delete[] abc;
+
+  // The bytes are not examined: a 0 only ends the string for C-string readers.
+  const std::string withNul("ab\0cd", 5);
+  const char* nul = ReadFromFile(Write("embedded-zero", withNul).c_str());
+  EXPECT_TRUE(HoldsThenZeros(nul, withNul, 6));
+  delete[] nul;
+
+  // Text mode: Windows translates line endings, ends the text at a Ctrl-Z, and the buffer is
+  // zeroed after the shorter text.
+  const std::string dosText = "a\r\nb\r\n\032c";  // \032 is Ctrl-Z
+  const char* crlf = ReadFromFile(Write("crlf", dosText).c_str());
+#ifdef _WIN32
+  EXPECT_TRUE(HoldsThenZeros(crlf, "a\nb\n", 9));
+#else
+  EXPECT_TRUE(HoldsThenZeros(crlf, dosText, 9));
+#endif
+  delete[] crlf;
+  EXPECT_EQ(output.Text(), "");
+}
+
+// Callers never release an empty result, so an empty text must not be a heap buffer: it is the
+// static empty string, and unlike a failed open it prints nothing.
+TEST_F(ReadFromFileTest, EmptyTextIsTheStaticEmptyStringWithoutAMessage) {
+  const char* failure = FailureResult();
+  StdoutCapture output;
+  EXPECT_EQ(ReadFromFile(Write("empty", "").c_str()), failure);
+  EXPECT_EQ(ReadFromFile(Write("leading-zero", std::string("\0abc", 4)).c_str()), failure);
+  EXPECT_EQ(output.Text(), "");
+}
+
+TEST_F(ReadFromFileTest, MegabytesOfRandomTextRoundTrip) {
+  const std::string content = RandomText((3 << 20) + 123, 7);
+  const char* text = ReadFromFile(Write("random", content).c_str());
+  EXPECT_TRUE(HoldsThenZeros(text, content, content.size() + 1));
+  delete[] text;
+}
+
+TEST_F(ReadFromFileTest, RelativePathResolvesAgainstTheCurrentDirectory) {
+  Write("relative.txt", "here");
+  const fs::path saved = fs::current_path();
+  fs::current_path(dir_);
+  const char* text = ReadFromFile("relative.txt");
+  fs::current_path(saved);
+  EXPECT_STREQ(text, "here");
+  if (text[0] != '\0') delete[] text;
+}
+
+TEST_F(ReadFromFileTest, FileThatShrinksOrVanishesBetweenCalls) {
+  const std::string path = Write("changing", RandomText(10000, 1));
+  delete[] ReadFromFile(path.c_str());
+  Write("changing", "xyz");
+  const char* shrunk = ReadFromFile(path.c_str());
+  EXPECT_TRUE(HoldsThenZeros(shrunk, "xyz", 4));
+  delete[] shrunk;
+
+  fs::remove(path);
+  StdoutCapture output;
+  EXPECT_STREQ(ReadFromFile(path.c_str()), "");
+  EXPECT_EQ(output.Text(), "Couldnt read file at: " + path + "\n");
+}
+
+TEST_F(ReadFromFileTest, EightThreadsReadDifferentFilesAtOnce) {
+  std::vector<std::string> contents, paths;
+  for (unsigned i = 0; i < 8; ++i) {
+    contents.push_back(RandomText(1000 + 37000 * i, i));
+    paths.push_back(Write("thread" + std::to_string(i), contents.back()));
+  }
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (unsigned i = 0; i < 8; ++i) {
+    threads.emplace_back([&, i] {
+      for (int round = 0; round < 25; ++round) {
+        const char* text = ReadFromFile(paths[i].c_str());
+        if (text != contents[i]) ++wrong;
+        if (text[0] != '\0') delete[] text;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+// The literal algorithm takes a directory's end position (LLONG_MAX on ext4) as its size.
+TEST_F(ReadFromFileDeathTest, DirectoryIsReportedLikeAFileThatCantBeOpened) {
+  const std::string path = dir_.string();
+  const char* failure = FailureResult();
+  ExpectInChild([&] {
+    StdoutCapture output;
+    EXPECT_EQ(ReadFromFile(path.c_str()), failure);
+    EXPECT_EQ(output.Text(), "Couldnt read file at: " + path + "\n");
+  });
+}
+
+TEST_F(ReadFromFileDeathTest, NullPathIsReportedAndLeavesStdoutUsable) {
+  const char* failure = FailureResult();
+  ExpectInChild([&] {
+    {
+      StdoutCapture output;
+      EXPECT_EQ(ReadFromFile(nullptr), failure);
+      EXPECT_EQ(output.Text(), "Couldnt read file at: (null)\n");
+    }
+    EXPECT_TRUE(std::cout.good());
+  });
+}
+
+#ifdef __linux__
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+std::ptrdiff_t OpenDescriptors() {
+  return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+}
+
+// Streams have no end position; the literal algorithm would read an unbounded count into a
+// one-byte buffer. These run in a child process, with a writer thread on the other end.
+TEST_F(ReadFromFileDeathTest, FifoIsReadToItsEnd) {
+  const std::string path = (dir_ / "fifo").string();
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  const std::string content = RandomText(300000, 3);  // several times the pipe's capacity
+  ExpectInChild([&] {
+    std::thread writer([&] {
+      const int fd = open(path.c_str(), O_WRONLY);
+      EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+      close(fd);
+    });
+    const char* text = ReadFromFile(path.c_str());
+    writer.join();
+    EXPECT_TRUE(HoldsThenZeros(text, content, content.size() + 1));
+    delete[] text;
+  });
+}
+
+TEST_F(ReadFromFileDeathTest, StdinFedByAPipeIsReadToItsEnd) {
+  const std::string content = RandomText((1 << 20) + 5, 4);
+  ExpectInChild([&] {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(dup2(ends[0], STDIN_FILENO), STDIN_FILENO);
+    close(ends[0]);
+    std::thread writer([&] {
+      EXPECT_EQ(write(ends[1], content.data(), content.size()),
+                static_cast<ssize_t>(content.size()));
+      close(ends[1]);
+    });
+    const char* text = ReadFromFile("/dev/stdin");
+    close(STDIN_FILENO);  // a reader that stopped early must not leave the writer blocked
+    writer.join();
+    EXPECT_TRUE(HoldsThenZeros(text, content, content.size() + 1));
+    delete[] text;
+  });
+}
+
+// /proc files report a size of 0 or none at all, yet have content.
+TEST_F(ReadFromFileDeathTest, ProcFileIsReadDespiteItsSizeOfZero) {
+  ExpectInChild([] {
+    const char* status = ReadFromFile("/proc/self/status");
+    const std::string text = status;
+    EXPECT_EQ(text.rfind("Name:", 0), 0u) << text;
+    EXPECT_NE(text.find("\nPid:\t" + std::to_string(getpid()) + "\n"), std::string::npos);
+    delete[] status;
+  });
+}
+
+// A sparse file far larger than any address space: new[] fails, and the error must reach the
+// caller with the file closed. Sanitizers and valgrind abort on such a request instead of
+// throwing, so the check is skipped under them.
+TEST_F(ReadFromFileTest, AllocationFailurePropagatesWithTheFileClosed) {
+  const char* preload = std::getenv("LD_PRELOAD");
+  if (kSanitized || (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr))
+    GTEST_SKIP() << "the allocator under test aborts instead of throwing";
+  const fs::path path = fs::path("/dev/shm") / dir_.filename();
+  { std::ofstream create(path); }
+  std::error_code error;
+  fs::resize_file(path, std::uintmax_t{1} << 60, error);
+  if (error) {
+    fs::remove(path);
+    GTEST_SKIP() << "no file system here holds a sparse file of 2^60 bytes";
+  }
+  const std::ptrdiff_t before = OpenDescriptors();
+  EXPECT_THROW(ReadFromFile(path.string().c_str()), std::bad_alloc);
+  EXPECT_EQ(OpenDescriptors(), before);
+  fs::remove(path);
+}
+
+TEST_F(ReadFromFileTest, NoFileDescriptorStaysOpen) {
+  const std::string regular = Write("regular", "text");
+  const std::string empty = Write("empty", "");
+  StdoutCapture quiet;  // before counting: the capture holds descriptors of its own
+  const std::ptrdiff_t before = OpenDescriptors();
+  for (const std::string& path : {regular, empty, std::string("/proc/self/status")}) {
+    const char* text = ReadFromFile(path.c_str());
+    if (text[0] != '\0') delete[] text;
+  }
+  ReadFromFile(dir_.string().c_str());
+  ReadFromFile((dir_ / "missing").string().c_str());
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+#endif  // __linux__
+
+}  // namespace
