@@ -1,7 +1,3 @@
-// 64-bit file positions and large-file opens on 32-bit POSIX systems (off_t, fstat, fseeko,
-// ftello). Must come before the first system header.
-#define _FILE_OFFSET_BITS 64
-
 #include "utils/FileManager.h"
 
 #include <cstdint>
@@ -22,7 +18,7 @@ namespace {
 
 // Closes the file on every way out of ReadFromFile, std::bad_alloc included.
 struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+  void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
@@ -31,7 +27,7 @@ constexpr std::int64_t kUnknownSize = -1;
 constexpr std::int64_t kDirectory = -2;
 
 // First buffer for a stream of unknown size; it doubles from there.
-constexpr std::size_t kFirstChunk = 16 * 1024;
+constexpr std::size_t kFirstChunk = std::size_t{16} * 1024;
 
 const char* ReportUnreadable(const char* path) {
   // Streaming a null char* would leave std::cout failed for the rest of the host's life.
@@ -98,7 +94,7 @@ char* ReadToEnd(std::FILE* file) {
 // Callers release only non-empty results, since an empty one may be the static failure string.
 // So an empty text (an empty file, or one that starts with a 0 byte) must not stay a heap buffer:
 // it becomes the static "" too.
-const char* OwnedOrEmpty(char* text) {
+const char* OwnedOrEmpty(const char* text) {
   if (text[0] != '\0') return text;
   delete[] text;
   return "";
@@ -111,7 +107,7 @@ const char* ReadFromFile(const char* path) {
   if (file == nullptr) return ReportUnreadable(path);
   // Unbuffered, fread goes straight to the system's read into our buffer: no stdio buffer to
   // allocate and copy through. Text-mode translation still happens where the platform does it.
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  (void)std::setvbuf(file.get(), nullptr, _IONBF, 0);
   const std::int64_t size = ExpectedSize(file.get());
   if (size == kDirectory) return ReportUnreadable(path);
   // A size of 0 is either an empty file or a generated one (/proc) that only reading reveals.
