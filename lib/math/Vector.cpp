@@ -30,12 +30,6 @@ struct Components<Vector4f> {
 // Each component is read and written before the next one is touched, so `other` may be `self`.
 
 template <typename V>
-V& CopyFrom(V& self, const V& other) {
-  for (float V::*c : Components<V>::list) self.*c = other.*c;
-  return self;
-}
-
-template <typename V>
 V& AddInPlace(V& self, const V& other) {
   for (float V::*c : Components<V>::list) self.*c = other.*c + self.*c;
   return self;
@@ -75,23 +69,11 @@ bool AllEqual(const V& a, const V& b) {
 
 }  // namespace
 
-Vector2f::Vector2f() : x(0.0f), y(0.0f) {}
-Vector2f::Vector2f(const float& x, const float& y) : x(x), y(y) {}
-
-Vector3f::Vector3f() : x(0.0f), y(0.0f), z(0.0f) {}
-Vector3f::Vector3f(const float& x, const float& y, const float& z) : x(x), y(y), z(z) {}
-
-Vector4f::Vector4f() : x(0.0f), y(0.0f), z(0.0f), w(0.0f) {}
-Vector4f::Vector4f(const float& x, const float& y, const float& z, const float& w)
-    : x(x), y(y), z(z), w(w) {}
-
-// The three types share every other operation; one definition serves all of them. The compound
+// Constructors and copy assignment are defined in Vector.h. The three types share every other
+// operation; one definition serves all of them. The compound
 // operators call the helpers directly rather than the exported members, so no call leaves this
 // file.
 #define ORVEL_DEFINE_VECTOR_OPERATIONS(V) \
-  V& V::operator=(const V& other) {       \
-    return CopyFrom(*this, other);        \
-  }                                       \
   V& V::Add(const V& other) {             \
     return AddInPlace(*this, other);      \
   }                                       \
