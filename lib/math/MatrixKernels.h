@@ -115,18 +115,15 @@ struct Simd {
 
   static void Product(const float* a, const float* b, float* r) {
     const Lanes a0 = Load(a), a1 = Load(a + 4), a2 = Load(a + 8), a3 = Load(a + 12);
-    Lanes result[4];
-    for (int k = 0; k < 4; ++k) {
-      const float* column = b + 4 * k;
-      Lanes sum = Zero();
-      sum = Add(sum, Multiply(a0, Splat(column[0])));
-      sum = Add(sum, Multiply(a1, Splat(column[1])));
-      sum = Add(sum, Multiply(a2, Splat(column[2])));
-      sum = Add(sum, Multiply(a3, Splat(column[3])));
-      result[k] = sum;
-    }
+    const Lanes r0 = Column(a0, a1, a2, a3, b);
+    const Lanes r1 = Column(a0, a1, a2, a3, b + 4);
+    const Lanes r2 = Column(a0, a1, a2, a3, b + 8);
+    const Lanes r3 = Column(a0, a1, a2, a3, b + 12);
     // Every input is read before the first store, so r may be a or b.
-    for (int k = 0; k < 4; ++k) Store(r + 4 * k, result[k]);
+    Store(r, r0);
+    Store(r + 4, r1);
+    Store(r + 8, r2);
+    Store(r + 12, r3);
   }
 
   static Vector4f Transform(const float* m, const Vector4f& v) {
@@ -143,6 +140,15 @@ struct Simd {
   }
 
  private:
+  // One column of a product: +0.0 + a0*b[0] + a1*b[1] + a2*b[2] + a3*b[3], left to right.
+  static Lanes Column(Lanes a0, Lanes a1, Lanes a2, Lanes a3, const float* b) {
+    Lanes sum = Zero();
+    sum = Add(sum, Multiply(a0, Splat(b[0])));
+    sum = Add(sum, Multiply(a1, Splat(b[1])));
+    sum = Add(sum, Multiply(a2, Splat(b[2])));
+    return Add(sum, Multiply(a3, Splat(b[3])));
+  }
+
   // (column0*x + column1*y) + column2*z, starting from the first product.
   static Lanes Rows(const float* m, float x, float y, float z) {
     Lanes sum = Multiply(Load(m), Splat(x));
