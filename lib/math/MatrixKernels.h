@@ -80,6 +80,11 @@ struct Simd {
   static Lanes Splat(float f) {
     return _mm_set1_ps(f);
   }
+  // pshufd: one instruction that does not overwrite its source.
+  template <int lane>
+  static Lanes SplatLane(Lanes v) {
+    return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), lane * 0x55));
+  }
   // +0.0 in every lane.
   static Lanes Zero() {
     return _mm_setzero_ps();
@@ -100,6 +105,10 @@ struct Simd {
   }
   static Lanes Splat(float f) {
     return vdupq_n_f32(f);
+  }
+  template <int lane>
+  static Lanes SplatLane(Lanes v) {
+    return vdupq_laneq_f32(v, lane);
   }
   static Lanes Zero() {
     return vdupq_n_f32(0.0f);
@@ -141,12 +150,14 @@ struct Simd {
 
  private:
   // One column of a product: +0.0 + a0*b[0] + a1*b[1] + a2*b[2] + a3*b[3], left to right.
+  // The column of b is loaded once and its lanes broadcast by shuffles.
   static Lanes Column(Lanes a0, Lanes a1, Lanes a2, Lanes a3, const float* b) {
+    const Lanes column = Load(b);
     Lanes sum = Zero();
-    sum = Add(sum, Multiply(a0, Splat(b[0])));
-    sum = Add(sum, Multiply(a1, Splat(b[1])));
-    sum = Add(sum, Multiply(a2, Splat(b[2])));
-    return Add(sum, Multiply(a3, Splat(b[3])));
+    sum = Add(sum, Multiply(a0, SplatLane<0>(column)));
+    sum = Add(sum, Multiply(a1, SplatLane<1>(column)));
+    sum = Add(sum, Multiply(a2, SplatLane<2>(column)));
+    return Add(sum, Multiply(a3, SplatLane<3>(column)));
   }
 
   // (column0*x + column1*y) + column2*z, starting from the first product.
