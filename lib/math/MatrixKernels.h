@@ -136,15 +136,18 @@ struct Simd {
   }
 
   static Vector4f Transform(const float* m, const Vector4f& v) {
+    // A Vector4f is four packed floats in component order: one load, then broadcasts.
+    const Lanes xyzw = Load(&v.x);
+    const Lanes rows = Rows(m, SplatLane<0>(xyzw), SplatLane<1>(xyzw), SplatLane<2>(xyzw));
     float r[4];
-    Store(r, Add(Rows(m, v.x, v.y, v.z), Multiply(Load(m + 12), Splat(v.w))));
+    Store(r, Add(rows, Multiply(Load(m + 12), SplatLane<3>(xyzw))));
     return Vector4f(r[0], r[1], r[2], r[3]);
   }
 
   // Lane 3 (the bottom row) is computed along and dropped; no result depends on it.
   static Vector3f TransformPoint(const float* m, const Vector3f& p) {
     float r[4];
-    Store(r, Add(Rows(m, p.x, p.y, p.z), Load(m + 12)));
+    Store(r, Add(Rows(m, Splat(p.x), Splat(p.y), Splat(p.z)), Load(m + 12)));
     return Vector3f(r[0], r[1], r[2]);
   }
 
@@ -161,10 +164,10 @@ struct Simd {
   }
 
   // (column0*x + column1*y) + column2*z, starting from the first product.
-  static Lanes Rows(const float* m, float x, float y, float z) {
-    Lanes sum = Multiply(Load(m), Splat(x));
-    sum = Add(sum, Multiply(Load(m + 4), Splat(y)));
-    return Add(sum, Multiply(Load(m + 8), Splat(z)));
+  static Lanes Rows(const float* m, Lanes x, Lanes y, Lanes z) {
+    Lanes sum = Multiply(Load(m), x);
+    sum = Add(sum, Multiply(Load(m + 4), y));
+    return Add(sum, Multiply(Load(m + 8), z));
   }
 };
 

@@ -42,17 +42,21 @@ template <>
 struct Components<Vector4f>
     : ComponentList<Vector4f, &Vector4f::x, &Vector4f::y, &Vector4f::z, &Vector4f::w> {};
 
-// Each component is read and written before the next one is touched, so `other` may be `self`.
+// The operand is copied before anything is written: `other` may be `self` (the copy then holds the
+// same values), and two vectors never partly overlap, so this reads what the component-by-component
+// order reads, and the compiler is free to do the components side by side.
 
 template <typename V>
 V& AddInPlace(V& self, const V& other) {
-  Components<V>::ForEach([&](float V::*c) { self.*c = other.*c + self.*c; });
+  const V operand = other;
+  Components<V>::ForEach([&](float V::*c) { self.*c = operand.*c + self.*c; });
   return self;
 }
 
 template <typename V>
 V& SubtractInPlace(V& self, const V& other) {
-  Components<V>::ForEach([&](float V::*c) { self.*c = self.*c - other.*c; });
+  const V operand = other;
+  Components<V>::ForEach([&](float V::*c) { self.*c = self.*c - operand.*c; });
   return self;
 }
 
