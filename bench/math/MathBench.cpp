@@ -238,6 +238,13 @@ void HostLoop(benchmark::State& state) {
   state.counters["ops"] = static_cast<double>(kPoints);
 }
 
+void Register(const std::string& name, void (*function)(benchmark::State&)) {
+  benchmark::internal::Benchmark* benchmark = benchmark::RegisterBenchmark(name.c_str(), function);
+  if (const char* fixed = std::getenv("ORVEL_BENCH_ITERATIONS")) {
+    benchmark->Iterations(std::atoll(fixed));
+  }
+}
+
 template <typename Api>
 void RegisterContender(const std::string& contender) {
   using Function = void (*)(benchmark::State&);
@@ -251,11 +258,8 @@ void RegisterContender(const std::string& contender) {
       {"ToRadians", ToRadians<Api>},
       {"HostLoop", HostLoop<Api>},
   };
-  const char* fixed = std::getenv("ORVEL_BENCH_ITERATIONS");
   for (const auto& [operation, function] : operations) {
-    auto* benchmark =
-        benchmark::RegisterBenchmark((std::string(operation) + "/" + contender).c_str(), function);
-    if (fixed) benchmark->Iterations(std::atoll(fixed));
+    Register(std::string(operation) + "/" + contender, function);
   }
 }
 
@@ -268,7 +272,7 @@ int main(int argc, char** argv) {
   RegisterContender<GlmInline>("glm-inline");
   RegisterContender<EigenInline>("Eigen-inline");
   RegisterContender<Floor>("floor");
-  benchmark::RegisterBenchmark("HostLoop/OrvelLib-exported-copy", HostLoop<OrvelExportedCopy>);
+  Register("HostLoop/OrvelLib-exported-copy", HostLoop<OrvelExportedCopy>);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
