@@ -4,13 +4,15 @@
 // Each operation as a header-only user writes it with glm or Eigen. Peers.cpp compiles these out
 // of line into the peer library; the benchmarks also call them directly, where they inline.
 //
-// Orders of operation, against OrvelLib's:
-// - glm matrix product: each column a0*b0 + a1*b1 + a2*b2 + a3*b3, left to right, starting from
-//   the first product (no +0.0 first: an element whose products are all -0.0 stays -0.0).
-// - glm matrix x vector: pairwise, (m0*x + m1*y) + (m2*z + m3*w).
-// - Eigen fixed-size products: evaluated coefficient-wise from the first product, no +0.0 first.
-// - glm and Eigen dot products and sums: left to right, as OrvelLib.
-// - glm::radians and the Eigen version multiply by pi/180 as a float, as OrvelLib.
+// Orders of operation, against OrvelLib's (checked bit for bit on random inputs):
+// - Matrix products, glm and Eigen: each element a0*b0 + a1*b1 + a2*b2 + a3*b3, left to right,
+//   starting from the first product. OrvelLib starts from +0.0: the same bits except that an
+//   element whose four products are all -0.0 is -0.0 for them and +0.0 for OrvelLib, and one more
+//   dependent add per element.
+// - glm matrix x vector (and so its point transform): pairwise, (m0*x + m1*y) + (m2*z + m3*w),
+//   which rounds differently. Eigen: left to right from the first product, as OrvelLib.
+// - Dot products and sums: left to right, as OrvelLib.
+// - Degrees to radians: one multiplication by pi/180 rounded to float, as OrvelLib.
 
 #include <Eigen/Core>
 #include <Eigen/Geometry>  // homogeneous()
