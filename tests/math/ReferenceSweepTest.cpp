@@ -165,7 +165,7 @@ using KernelSets = ::testing::Types<OrvelMath::Kernels::Scalar, OrvelMath::Kerne
 #else
 using KernelSets = ::testing::Types<OrvelMath::Kernels::Scalar>;
 #endif
-TYPED_TEST_SUITE(KernelSweep, KernelSets);
+TYPED_TEST_SUITE(KernelSweep, KernelSets, );
 
 TYPED_TEST(KernelSweep, MatchesReferenceModel) {
   using K = TypeParam;
