@@ -11,7 +11,7 @@ results=${build}/results
 mkdir -p "${results}"
 
 "${build}/bench/MathBench" \
-  --benchmark_repetitions=9 \
+  --benchmark_repetitions=15 \
   --benchmark_min_time=0.05 \
   --benchmark_enable_random_interleaving=true \
   --benchmark_out="${results}/math.json" \

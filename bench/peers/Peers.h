@@ -12,6 +12,10 @@
 #include <Eigen/Core>
 #include <glm/glm.hpp>
 
+#if defined(__GNUC__)
+#pragma GCC visibility push(default)  // the library is built with hidden visibility
+#endif
+
 namespace Peers {
 
 namespace Floor {
@@ -44,5 +48,9 @@ float ToRadians(float degrees);
 }  // namespace Eigen
 
 }  // namespace Peers
+
+#if defined(__GNUC__)
+#pragma GCC visibility pop
+#endif
 
 #endif  // ORVEL_BENCH_PEERS_H
