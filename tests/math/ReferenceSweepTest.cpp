@@ -200,15 +200,27 @@ TYPED_TEST(KernelSweep, MatchesReferenceModel) {
   EXPECT_EQ(mismatches.count(), 0) << mismatches.first();
 }
 
+// Products of +-0.0 and non-zero values in every order: where the sum starts and where its zero
+// sign comes from is exactly what a reordered kernel would get wrong.
 TYPED_TEST(KernelSweep, SignedZerosFollowTheAccumulatorStart) {
   using K = TypeParam;
-  float negativeZeros[16], identity[16] = {};
-  for (float& f : negativeZeros) f = -0.0f;
-  identity[0] = identity[5] = identity[10] = identity[15] = 1.0f;
-  float product[16];
-  K::Product(identity, negativeZeros, product);  // +0.0 start: every element +0.0
-  for (float f : product) EXPECT_EQ(OrvelTest::Bits(f), 0x00000000u);
+  const float terms[] = {-0.0f, 0.0f, -1.0f, 2.0f};
+  Reference::Matrix ones;
+  ones.fill(1.0f);  // element (j, k) of ones x b is then +0.0 + b[4k] + b[4k+1] + ...
+  int wrong = 0;
+  for (int combination = 0; combination < 256; ++combination) {
+    Reference::Matrix b{};
+    for (int i = 0; i < 4; ++i) b[i] = terms[(combination >> (2 * i)) & 3];
+    float product[16];
+    K::Product(ones.data(), b.data(), product);
+    const Reference::Matrix want = Reference::Product(ones, b);
+    for (int i = 0; i < 16; ++i) wrong += OrvelTest::Bits(product[i]) != OrvelTest::Bits(want[i]);
+  }
+  EXPECT_EQ(wrong, 0);
+
   // The transforms start from the first product, so -0.0 survives in every row.
+  float negativeZeros[16];
+  for (float& f : negativeZeros) f = -0.0f;
   for (float f : VectorTraits<Vector4f>::Get(K::Transform(negativeZeros, Vector4f(1, 1, 1, 1))))
     EXPECT_EQ(OrvelTest::Bits(f), 0x80000000u);
   for (float f : VectorTraits<Vector3f>::Get(K::TransformPoint(negativeZeros, Vector3f(1, 1, 1))))
