@@ -152,19 +152,15 @@ struct Simd {
   }
 
  private:
-  // One column of a product: +0.0 + a0*b[0] + a1*b[1] + a2*b[2] + a3*b[3], left to right, computed
-  // as ((a0*b[0] + a1*b[1]) + a2*b[2]) + (a3*b[3] + 0.0), which gives the same bits. The +0.0 start
-  // changes a result only when all four products are -0.0 (+0.0 comes out, not -0.0); adding +0.0
-  // to the last product does exactly that, and it runs beside the first two adds instead of
-  // ahead of them, so a chain of products waits for three dependent adds, not four.
+  // One column of a product: +0.0 + a0*b[0] + a1*b[1] + a2*b[2] + a3*b[3], left to right.
   // The column of b is loaded once and its lanes broadcast by shuffles.
   static Lanes Column(Lanes a0, Lanes a1, Lanes a2, Lanes a3, const float* b) {
     const Lanes column = Load(b);
-    const Lanes last = Add(Multiply(a3, SplatLane<3>(column)), Zero());
-    Lanes sum = Multiply(a0, SplatLane<0>(column));
+    Lanes sum = Zero();
+    sum = Add(sum, Multiply(a0, SplatLane<0>(column)));
     sum = Add(sum, Multiply(a1, SplatLane<1>(column)));
     sum = Add(sum, Multiply(a2, SplatLane<2>(column)));
-    return Add(sum, last);
+    return Add(sum, Multiply(a3, SplatLane<3>(column)));
   }
 
   // (column0*x + column1*y) + column2*z, starting from the first product.
