@@ -36,7 +36,7 @@ struct ORVEL_API Vector2f {
   float y;
 
   ORVEL_INLINE_MEMBER Vector2f() : x(0.0f), y(0.0f) {}
-  ORVEL_INLINE_MEMBER Vector2f(const float& x, const float& y) : x(x), y(y) {}
+  ORVEL_INLINE_MEMBER Vector2f(const float& xValue, const float& yValue) : x(xValue), y(yValue) {}
   Vector2f(const Vector2f& other) = default;
   ORVEL_INLINE_MEMBER Vector2f& operator=(const Vector2f& other) {
     x = other.x;
@@ -64,7 +64,8 @@ struct ORVEL_API Vector3f {
   float z;
 
   ORVEL_INLINE_MEMBER Vector3f() : x(0.0f), y(0.0f), z(0.0f) {}
-  ORVEL_INLINE_MEMBER Vector3f(const float& x, const float& y, const float& z) : x(x), y(y), z(z) {}
+  ORVEL_INLINE_MEMBER Vector3f(const float& xValue, const float& yValue, const float& zValue)
+      : x(xValue), y(yValue), z(zValue) {}
   Vector3f(const Vector3f& other) = default;
   ORVEL_INLINE_MEMBER Vector3f& operator=(const Vector3f& other) {
     x = other.x;
@@ -94,8 +95,9 @@ struct ORVEL_API Vector4f {
   float w;
 
   ORVEL_INLINE_MEMBER Vector4f() : x(0.0f), y(0.0f), z(0.0f), w(0.0f) {}
-  ORVEL_INLINE_MEMBER Vector4f(const float& x, const float& y, const float& z, const float& w)
-      : x(x), y(y), z(z), w(w) {}
+  ORVEL_INLINE_MEMBER Vector4f(const float& xValue, const float& yValue, const float& zValue,
+                               const float& wValue)
+      : x(xValue), y(yValue), z(zValue), w(wValue) {}
   Vector4f(const Vector4f& other) = default;
   ORVEL_INLINE_MEMBER Vector4f& operator=(const Vector4f& other) {
     x = other.x;
