@@ -36,10 +36,20 @@ namespace OrvelMath {
 struct ORVEL_API Matrix4 {
   float m[16];
 
-  Matrix4();                  // all elements 0
-  explicit Matrix4(float d);  // d on the diagonal, 0 elsewhere: Matrix4(1.0f) is the identity
+  // Construction and copy assignment are compiled in place in hosts and exported too (see
+  // Vector.h); they do no arithmetic.
+  ORVEL_INLINE_MEMBER Matrix4() : m{} {}  // all elements 0
+  // d on the diagonal, 0 elsewhere: Matrix4(1.0f) is the identity.
+  ORVEL_INLINE_MEMBER explicit Matrix4(float d) : m{} { m[0] = m[5] = m[10] = m[15] = d; }
   Matrix4(const Matrix4& other) = default;
-  Matrix4& operator=(const Matrix4& other);
+  ORVEL_INLINE_MEMBER Matrix4& operator=(const Matrix4& other) {
+    // Through a local copy: the compiler then moves the 64 bytes with plain loads and stores
+    // instead of calling memmove for a copy that might overlap.
+    float copy[16];
+    for (int i = 0; i < 16; ++i) copy[i] = other.m[i];
+    for (int i = 0; i < 16; ++i) m[i] = copy[i];
+    return *this;
+  }
 
   // *this = *this x other. Transforming with the result applies `other` first, then the old
   // *this (column vectors).

@@ -2,124 +2,102 @@
 
 #include "math/Vector.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <iterator>
-
 namespace OrvelMath {
 namespace {
 
-// The components of each vector type, in the order every operation visits them.
+// The components of each vector type, in the order every operation visits them. The member
+// pointers are template arguments, so every loop below is a fold over constants: straight-line
+// code at -O2 too, where a loop over a table of member pointers would stay a loop.
+template <typename V, float V::*First, float V::*... Rest>
+struct ComponentList {
+  template <typename F>
+  static void ForEach(F f) {
+    f(First);
+    (f(Rest), ...);
+  }
+
+  // Starts from the first product (no 0.0 added, so -0.0 results survive) and sums left to right.
+  static float Dot(const V& a, const V& b) {
+    float sum = a.*First * b.*First;
+    ((sum = sum + a.*Rest * b.*Rest), ...);
+    return sum;
+  }
+
+  // x first, then y, z, w; false at the first component that is not equal.
+  static bool AllEqual(const V& a, const V& b) {
+    return a.*First == b.*First && (... && (a.*Rest == b.*Rest));
+  }
+};
+
 template <typename V>
 struct Components;
 
 template <>
-struct Components<Vector2f> {
-  static constexpr float Vector2f::*list[] = {&Vector2f::x, &Vector2f::y};
-};
+struct Components<Vector2f> : ComponentList<Vector2f, &Vector2f::x, &Vector2f::y> {};
 
 template <>
-struct Components<Vector3f> {
-  static constexpr float Vector3f::*list[] = {&Vector3f::x, &Vector3f::y, &Vector3f::z};
-};
+struct Components<Vector3f> : ComponentList<Vector3f, &Vector3f::x, &Vector3f::y, &Vector3f::z> {};
 
 template <>
-struct Components<Vector4f> {
-  static constexpr float Vector4f::*list[] = {&Vector4f::x, &Vector4f::y, &Vector4f::z,
-                                              &Vector4f::w};
-};
+struct Components<Vector4f>
+    : ComponentList<Vector4f, &Vector4f::x, &Vector4f::y, &Vector4f::z, &Vector4f::w> {};
 
-// Each component is read and written before the next one is touched, so `other` may be `self`.
-
-template <typename V>
-V& CopyFrom(V& self, const V& other) {
-  for (float V::*c : Components<V>::list) self.*c = other.*c;
-  return self;
-}
+// The operand is copied before anything is written: `other` may be `self` (the copy then holds the
+// same values), and two vectors never partly overlap, so this reads what the component-by-component
+// order reads, and the compiler is free to do the components side by side.
 
 template <typename V>
 V& AddInPlace(V& self, const V& other) {
-  for (float V::*c : Components<V>::list) self.*c = other.*c + self.*c;
+  const V operand = other;
+  Components<V>::ForEach([&](float V::*c) { self.*c = operand.*c + self.*c; });
   return self;
 }
 
 template <typename V>
 V& SubtractInPlace(V& self, const V& other) {
-  for (float V::*c : Components<V>::list) self.*c = self.*c - other.*c;
+  const V operand = other;
+  Components<V>::ForEach([&](float V::*c) { self.*c = self.*c - operand.*c; });
   return self;
 }
 
 template <typename V>
 V& ScaleInPlace(V& self, float s) {
-  for (float V::*c : Components<V>::list) self.*c = self.*c * s;
+  Components<V>::ForEach([&](float V::*c) { self.*c = self.*c * s; });
   return self;
-}
-
-// Starts from the first product (no 0.0 added, so -0.0 results survive) and sums left to right.
-template <typename V>
-float Dot(const V& a, const V& b) {
-  const auto& list = Components<V>::list;
-  float sum = a.*list[0] * b.*list[0];
-  for (std::size_t i = 1; i < sizeof(list) / sizeof(list[0]); ++i) {
-    const float product = a.*list[i] * b.*list[i];
-    sum = sum + product;
-  }
-  return sum;
-}
-
-// Stops at the first component that is not equal, in order.
-template <typename V>
-bool AllEqual(const V& a, const V& b) {
-  const auto& list = Components<V>::list;
-  return std::all_of(std::begin(list), std::end(list),
-                     [&a, &b](float V::*c) { return a.*c == b.*c; });
 }
 
 }  // namespace
 
-Vector2f::Vector2f() : x(0.0f), y(0.0f) {}
-Vector2f::Vector2f(const float& x, const float& y) : x(x), y(y) {}
-
-Vector3f::Vector3f() : x(0.0f), y(0.0f), z(0.0f) {}
-Vector3f::Vector3f(const float& x, const float& y, const float& z) : x(x), y(y), z(z) {}
-
-Vector4f::Vector4f() : x(0.0f), y(0.0f), z(0.0f), w(0.0f) {}
-Vector4f::Vector4f(const float& x, const float& y, const float& z, const float& w)
-    : x(x), y(y), z(z), w(w) {}
-
-// The three types share every other operation; one definition serves all of them. The compound
-// operators call the helpers directly rather than the exported members, so no call leaves this
-// file.
-#define ORVEL_DEFINE_VECTOR_OPERATIONS(V) \
-  V& V::operator=(const V& other) {       \
-    return CopyFrom(*this, other);        \
-  }                                       \
-  V& V::Add(const V& other) {             \
-    return AddInPlace(*this, other);      \
-  }                                       \
-  V& V::Subtract(const V& other) {        \
-    return SubtractInPlace(*this, other); \
-  }                                       \
-  V& V::Multiply(float s) {               \
-    return ScaleInPlace(*this, s);        \
-  }                                       \
-  float V::DotProduct(const V& other) {   \
-    return Dot(*this, other);             \
-  }                                       \
-  V V::operator+=(const V& other) {       \
-    return AddInPlace(*this, other);      \
-  }                                       \
-  V V::operator-=(const V& other) {       \
-    return SubtractInPlace(*this, other); \
-  }                                       \
-  V V::operator*=(float s) {              \
-    return ScaleInPlace(*this, s);        \
-  }                                       \
-  bool V::operator==(const V& other) {    \
-    return AllEqual(*this, other);        \
-  }                                       \
-  bool V::operator!=(const V& other) {    \
-    return !AllEqual(*this, other);       \
+// Constructors and copy assignment are defined in Vector.h. The three types share every other
+// operation; one definition serves all of them. The compound operators call the helpers directly
+// rather than the exported members, so no call leaves this file.
+#define ORVEL_DEFINE_VECTOR_OPERATIONS(V)          \
+  V& V::Add(const V& other) {                      \
+    return AddInPlace(*this, other);               \
+  }                                                \
+  V& V::Subtract(const V& other) {                 \
+    return SubtractInPlace(*this, other);          \
+  }                                                \
+  V& V::Multiply(float s) {                        \
+    return ScaleInPlace(*this, s);                 \
+  }                                                \
+  float V::DotProduct(const V& other) {            \
+    return Components<V>::Dot(*this, other);       \
+  }                                                \
+  V V::operator+=(const V& other) {                \
+    return AddInPlace(*this, other);               \
+  }                                                \
+  V V::operator-=(const V& other) {                \
+    return SubtractInPlace(*this, other);          \
+  }                                                \
+  V V::operator*=(float s) {                       \
+    return ScaleInPlace(*this, s);                 \
+  }                                                \
+  bool V::operator==(const V& other) {             \
+    return Components<V>::AllEqual(*this, other);  \
+  }                                                \
+  bool V::operator!=(const V& other) {             \
+    return !Components<V>::AllEqual(*this, other); \
   }
 
 ORVEL_DEFINE_VECTOR_OPERATIONS(Vector2f)

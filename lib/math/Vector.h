@@ -17,6 +17,10 @@
 //
 // Not const: DotProduct, == and != are non-const members, so call them on non-const objects.
 //
+// Construction and copy assignment are defined here so that hosts compile them in place (a loop
+// `out[i] = m.Multiply(in[i])` then makes one library call per point, not two); the library exports
+// them too. They copy floats and do no arithmetic.
+//
 // Arithmetic: every component operation is one IEEE-754 single-precision operation, rounded on
 // its own, in the order x, y, z, w. It is compiled inside the library, so the result bits do not
 // depend on the host's compiler or flags. An operand may be the object itself (v.Add(v)).
@@ -31,10 +35,14 @@ struct ORVEL_API Vector2f {
   float x;
   float y;
 
-  Vector2f();  // (0, 0)
-  Vector2f(const float& x, const float& y);
+  ORVEL_INLINE_MEMBER Vector2f() : x(0.0f), y(0.0f) {}
+  ORVEL_INLINE_MEMBER Vector2f(const float& xValue, const float& yValue) : x(xValue), y(yValue) {}
   Vector2f(const Vector2f& other) = default;
-  Vector2f& operator=(const Vector2f& other);
+  ORVEL_INLINE_MEMBER Vector2f& operator=(const Vector2f& other) {
+    x = other.x;
+    y = other.y;
+    return *this;
+  }
 
   Vector2f& Add(const Vector2f& other);       // c = other.c + c, returns *this
   Vector2f& Subtract(const Vector2f& other);  // c = c - other.c, returns *this
@@ -55,10 +63,16 @@ struct ORVEL_API Vector3f {
   float y;
   float z;
 
-  Vector3f();  // (0, 0, 0)
-  Vector3f(const float& x, const float& y, const float& z);
+  ORVEL_INLINE_MEMBER Vector3f() : x(0.0f), y(0.0f), z(0.0f) {}
+  ORVEL_INLINE_MEMBER Vector3f(const float& xValue, const float& yValue, const float& zValue)
+      : x(xValue), y(yValue), z(zValue) {}
   Vector3f(const Vector3f& other) = default;
-  Vector3f& operator=(const Vector3f& other);
+  ORVEL_INLINE_MEMBER Vector3f& operator=(const Vector3f& other) {
+    x = other.x;
+    y = other.y;
+    z = other.z;
+    return *this;
+  }
 
   Vector3f& Add(const Vector3f& other);
   Vector3f& Subtract(const Vector3f& other);
@@ -80,10 +94,18 @@ struct ORVEL_API Vector4f {
   float z;
   float w;
 
-  Vector4f();  // (0, 0, 0, 0)
-  Vector4f(const float& x, const float& y, const float& z, const float& w);
+  ORVEL_INLINE_MEMBER Vector4f() : x(0.0f), y(0.0f), z(0.0f), w(0.0f) {}
+  ORVEL_INLINE_MEMBER Vector4f(const float& xValue, const float& yValue, const float& zValue,
+                               const float& wValue)
+      : x(xValue), y(yValue), z(zValue), w(wValue) {}
   Vector4f(const Vector4f& other) = default;
-  Vector4f& operator=(const Vector4f& other);
+  ORVEL_INLINE_MEMBER Vector4f& operator=(const Vector4f& other) {
+    x = other.x;
+    y = other.y;
+    z = other.z;
+    w = other.w;
+    return *this;
+  }
 
   Vector4f& Add(const Vector4f& other);
   Vector4f& Subtract(const Vector4f& other);

@@ -2,6 +2,7 @@
 // each: special values, denormals, cancellation and near-tie products included.
 
 #include "math/FloatSupport.h"
+#include "math/MatrixKernels.h"  // the library's private kernels, compiled here directly
 #include "math/ReferenceModel.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,79 @@ TEST(MatrixSweep, MatchesReferenceModel) {
     mismatches.Check("ToRadians", n, OrvelMath::ToRadians(degrees), Reference::ToRadians(degrees));
   }
   EXPECT_EQ(mismatches.count(), 0) << mismatches.first();
+}
+
+// Every kernel set the target has, called directly: the library uses only the fastest, so the
+// scalar path is proven here on targets whose library never runs it. Operands sit one float past a
+// 16-byte boundary (the layout promises only float alignment) and results are written over an
+// operand, as Matrix4::Multiply does.
+template <typename K>
+class KernelSweep : public ::testing::Test {};
+#ifdef ORVEL_MATH_HAS_SIMD
+using KernelSets = ::testing::Types<OrvelMath::Kernels::Scalar, OrvelMath::Kernels::Simd>;
+#else
+using KernelSets = ::testing::Types<OrvelMath::Kernels::Scalar>;
+#endif
+TYPED_TEST_SUITE(KernelSweep, KernelSets, );
+
+TYPED_TEST(KernelSweep, MatchesReferenceModel) {
+  using K = TypeParam;
+  Random random(0x5EED2000u);
+  Mismatches mismatches;
+  alignas(16) float storage[1 + 16 + 16];
+  float* const a = storage + 1;
+  float* const b = a + 16;
+  for (int n = 0; n < kCases; ++n) {
+    Reference::Matrix ra, rb;
+    for (float& f : ra) f = random.InterestingFloat();
+    for (float& f : rb) f = random.InterestingFloat();
+    const Vector4f v = OrvelTest::RandomVector<Vector4f>(random);
+
+    std::copy(ra.begin(), ra.end(), a);
+    std::copy(rb.begin(), rb.end(), b);
+    mismatches.Check("Transform", n, VectorTraits<Vector4f>::Get(K::Transform(a, v)),
+                     Reference::Transform<4>(ra, v.x, v.y, v.z, v.w));
+    const Vector3f p(v.x, v.y, v.z);
+    mismatches.Check("TransformPoint", n, VectorTraits<Vector3f>::Get(K::TransformPoint(a, p)),
+                     Reference::Transform<3>(ra, v.x, v.y, v.z, 1.0f));
+
+    K::Product(a, b, a);
+    Reference::Matrix got;
+    std::copy(a, a + 16, got.begin());
+    mismatches.Check("Product into a", n, got, Reference::Product(ra, rb));
+    std::copy(ra.begin(), ra.end(), a);
+    K::Product(a, b, b);
+    std::copy(b, b + 16, got.begin());
+    mismatches.Check("Product into b", n, got, Reference::Product(ra, rb));
+  }
+  EXPECT_EQ(mismatches.count(), 0) << mismatches.first();
+}
+
+// Products of +-0.0 and non-zero values in every order: where the sum starts and where its zero
+// sign comes from is exactly what a reordered kernel would get wrong.
+TYPED_TEST(KernelSweep, SignedZerosFollowTheAccumulatorStart) {
+  using K = TypeParam;
+  const float terms[] = {-0.0f, 0.0f, -1.0f, 2.0f};
+  Reference::Matrix ones;
+  ones.fill(1.0f);  // element (j, k) of ones x b is then +0.0 + b[4k] + b[4k+1] + ...
+  int wrong = 0;
+  for (int combination = 0; combination < 256; ++combination) {
+    Reference::Matrix b{};
+    for (int i = 0; i < 4; ++i) b[i] = terms[(combination >> (2 * i)) & 3];
+    float product[16];
+    K::Product(ones.data(), b.data(), product);
+    const Reference::Matrix want = Reference::Product(ones, b);
+    for (int i = 0; i < 16; ++i) wrong += OrvelTest::Bits(product[i]) != OrvelTest::Bits(want[i]);
+  }
+  EXPECT_EQ(wrong, 0);
+
+  // The transforms start from the first product, so -0.0 survives in every row.
+  float negativeZeros[16];
+  for (float& f : negativeZeros) f = -0.0f;
+  for (float f : VectorTraits<Vector4f>::Get(K::Transform(negativeZeros, Vector4f(1, 1, 1, 1))))
+    EXPECT_EQ(OrvelTest::Bits(f), 0x80000000u);
+  for (float f : VectorTraits<Vector3f>::Get(K::TransformPoint(negativeZeros, Vector3f(1, 1, 1))))
+    EXPECT_EQ(OrvelTest::Bits(f), 0x80000000u);
 }
 
 }  // namespace

@@ -1,0 +1,182 @@
+#ifndef ORVEL_MATH_MATRIX_KERNELS_H
+#define ORVEL_MATH_MATRIX_KERNELS_H
+
+// Private to OrvelLib: never installed, never included by a public header, so only the library
+// and its tests compile it, always with the strict floating-point flags.
+//
+// The matrix product and the two transforms, once in plain scalar code and once in SIMD where the
+// target has it (SSE2 on x86, NEON on AArch64). Both compute every lane in exactly the scalar
+// order: separate multiply and add instructions, each rounded on its own, never a fused form.
+// Matrix4.cpp uses `Fastest`; the tests run every kernel set against the reference model.
+//
+// Matrices are 16 column-major floats; pointers need only float alignment (loads are unaligned).
+
+#include "math/StrictFloat.h"
+
+#include "math/Vector.h"
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define ORVEL_MATH_SIMD_SSE2 1
+#elif defined(__aarch64__) || defined(_M_ARM64)
+#include <arm_neon.h>
+#define ORVEL_MATH_SIMD_NEON 1
+#endif
+
+namespace OrvelMath {
+namespace Kernels {
+
+struct Scalar {
+  // r = a x b. Element (j, k) is +0.0 + a(j,0)*b(0,k) + a(j,1)*b(1,k) + a(j,2)*b(2,k) +
+  // a(j,3)*b(3,k), left to right; +0.0 first, so four -0.0 products give +0.0. r may be a or b.
+  static void Product(const float* a, const float* b, float* r) {
+    float result[16];
+    for (int k = 0; k < 4; ++k) {
+      for (int j = 0; j < 4; ++j) {
+        float sum = 0.0f;
+        for (int i = 0; i < 4; ++i) sum = sum + a[4 * i + j] * b[4 * k + i];
+        result[4 * k + j] = sum;
+      }
+    }
+    for (int i = 0; i < 16; ++i) r[i] = result[i];
+  }
+
+  // Rows 0..3 of m x v: ((m[i]*x + m[4+i]*y) + m[8+i]*z) + m[12+i]*w. No 0.0 is added first.
+  static Vector4f Transform(const float* m, const Vector4f& v) {
+    float r[4];
+    for (int i = 0; i < 4; ++i) r[i] = Row(m, i, v.x, v.y, v.z) + m[12 + i] * v.w;
+    return Vector4f(r[0], r[1], r[2], r[3]);
+  }
+
+  // Rows 0..2 of m x (p, 1): the last column is added as it is (times 1, exactly).
+  static Vector3f TransformPoint(const float* m, const Vector3f& p) {
+    float r[3];
+    for (int i = 0; i < 3; ++i) r[i] = Row(m, i, p.x, p.y, p.z) + m[12 + i];
+    return Vector3f(r[0], r[1], r[2]);
+  }
+
+ private:
+  static float Row(const float* m, int i, float x, float y, float z) {
+    float sum = m[i] * x;
+    sum = sum + m[4 + i] * y;
+    return sum + m[8 + i] * z;
+  }
+};
+
+#if defined(ORVEL_MATH_SIMD_SSE2) || defined(ORVEL_MATH_SIMD_NEON)
+#define ORVEL_MATH_HAS_SIMD 1
+
+// The same operations with one matrix column per register: lane j of a column register is row j,
+// so the four rows of a result column are computed side by side, each in the scalar order.
+struct Simd {
+#if defined(ORVEL_MATH_SIMD_SSE2)
+  using Lanes = __m128;
+  static Lanes Load(const float* p) {
+    return _mm_loadu_ps(p);
+  }
+  static void Store(float* p, Lanes v) {
+    _mm_storeu_ps(p, v);
+  }
+  static Lanes Splat(float f) {
+    return _mm_set1_ps(f);
+  }
+  // pshufd: one instruction that does not overwrite its source.
+  template <int lane>
+  static Lanes SplatLane(Lanes v) {
+    return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), lane * 0x55));
+  }
+  // +0.0 in every lane.
+  static Lanes Zero() {
+    return _mm_setzero_ps();
+  }
+  static Lanes Add(Lanes a, Lanes b) {
+    return _mm_add_ps(a, b);
+  }
+  static Lanes Multiply(Lanes a, Lanes b) {
+    return _mm_mul_ps(a, b);
+  }
+#else
+  using Lanes = float32x4_t;
+  static Lanes Load(const float* p) {
+    return vld1q_f32(p);
+  }
+  static void Store(float* p, Lanes v) {
+    vst1q_f32(p, v);
+  }
+  static Lanes Splat(float f) {
+    return vdupq_n_f32(f);
+  }
+  template <int lane>
+  static Lanes SplatLane(Lanes v) {
+    return vdupq_laneq_f32(v, lane);
+  }
+  static Lanes Zero() {
+    return vdupq_n_f32(0.0f);
+  }
+  static Lanes Add(Lanes a, Lanes b) {
+    return vaddq_f32(a, b);
+  }
+  // A plain multiply: never vfmaq_f32 or vmlaq_f32, which would fuse it into the add.
+  static Lanes Multiply(Lanes a, Lanes b) {
+    return vmulq_f32(a, b);
+  }
+#endif
+
+  static void Product(const float* a, const float* b, float* r) {
+    const Lanes a0 = Load(a), a1 = Load(a + 4), a2 = Load(a + 8), a3 = Load(a + 12);
+    const Lanes r0 = Column(a0, a1, a2, a3, b);
+    const Lanes r1 = Column(a0, a1, a2, a3, b + 4);
+    const Lanes r2 = Column(a0, a1, a2, a3, b + 8);
+    const Lanes r3 = Column(a0, a1, a2, a3, b + 12);
+    // Every input is read before the first store, so r may be a or b.
+    Store(r, r0);
+    Store(r + 4, r1);
+    Store(r + 8, r2);
+    Store(r + 12, r3);
+  }
+
+  static Vector4f Transform(const float* m, const Vector4f& v) {
+    // A Vector4f is four packed floats in component order: one load, then broadcasts.
+    const Lanes xyzw = Load(&v.x);
+    const Lanes rows = Rows(m, SplatLane<0>(xyzw), SplatLane<1>(xyzw), SplatLane<2>(xyzw));
+    float r[4];
+    Store(r, Add(rows, Multiply(Load(m + 12), SplatLane<3>(xyzw))));
+    return Vector4f(r[0], r[1], r[2], r[3]);
+  }
+
+  // Lane 3 (the bottom row) is computed along and dropped; no result depends on it.
+  static Vector3f TransformPoint(const float* m, const Vector3f& p) {
+    float r[4];
+    Store(r, Add(Rows(m, Splat(p.x), Splat(p.y), Splat(p.z)), Load(m + 12)));
+    return Vector3f(r[0], r[1], r[2]);
+  }
+
+ private:
+  // One column of a product: +0.0 + a0*b[0] + a1*b[1] + a2*b[2] + a3*b[3], left to right.
+  // The column of b is loaded once and its lanes broadcast by shuffles.
+  static Lanes Column(Lanes a0, Lanes a1, Lanes a2, Lanes a3, const float* b) {
+    const Lanes column = Load(b);
+    Lanes sum = Zero();
+    sum = Add(sum, Multiply(a0, SplatLane<0>(column)));
+    sum = Add(sum, Multiply(a1, SplatLane<1>(column)));
+    sum = Add(sum, Multiply(a2, SplatLane<2>(column)));
+    return Add(sum, Multiply(a3, SplatLane<3>(column)));
+  }
+
+  // (column0*x + column1*y) + column2*z, starting from the first product.
+  static Lanes Rows(const float* m, Lanes x, Lanes y, Lanes z) {
+    Lanes sum = Multiply(Load(m), x);
+    sum = Add(sum, Multiply(Load(m + 4), y));
+    return Add(sum, Multiply(Load(m + 8), z));
+  }
+};
+
+using Fastest = Simd;
+#else
+using Fastest = Scalar;
+#endif
+
+}  // namespace Kernels
+}  // namespace OrvelMath
+
+#endif  // ORVEL_MATH_MATRIX_KERNELS_H

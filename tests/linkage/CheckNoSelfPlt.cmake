@@ -1,0 +1,20 @@
+# Fails when the shared library has a PLT entry for one of its own functions: every call through
+# it is an indirect jump that a 3 ns operation cannot afford (an exported constructor called from
+# a transform was one). Inputs: LIBRARY, OBJDUMP.
+
+execute_process(
+  COMMAND "${OBJDUMP}" -d "${LIBRARY}"
+  OUTPUT_VARIABLE disassembly
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR disassembly STREQUAL "")
+  message(FATAL_ERROR "could not disassemble ${LIBRARY}")
+endif()
+
+# Mangled names of OrvelMath and OrvelUtils members and functions all contain "Orvel".
+string(REGEX MATCHALL "<[A-Za-z0-9_]*Orvel[A-Za-z0-9_]*@plt>" entries "${disassembly}")
+list(REMOVE_DUPLICATES entries)
+if(entries)
+  list(JOIN entries "\n  " entries)
+  message(FATAL_ERROR "the library calls its own functions through the PLT:\n  ${entries}")
+endif()
+message(STATUS "no calls from the library to itself through the PLT")
