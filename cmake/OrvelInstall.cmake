@@ -20,7 +20,8 @@ install(TARGETS OrvelLib
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
   INCLUDES DESTINATION "${ORVEL_INCLUDE_DESTINATION}")
 
-# The public headers in their math/ and utils/ folders; math/StrictFloat.h is internal.
+# The public headers in their math/ and utils/ folders; math/StrictFloat.h and
+# math/MatrixKernels.h are internal to the library.
 install(FILES lib/OrvelApi.h
   DESTINATION "${ORVEL_INCLUDE_DESTINATION}" COMPONENT development)
 install(FILES lib/math/Vector.h lib/math/Matrix4.h
