@@ -82,6 +82,32 @@ def table(times, counts):
     return "\n".join(lines)
 
 
+FILE_READERS = ["ReadFromFile", "PosixRead", "IfstreamStringstream", "IfstreamReadIntoString"]
+# Size in bytes, label, limit against POSIX, limit against the ifstream + stringstream idiom.
+FILE_SIZES = [(4 << 10, "4 KiB", 1.3, None), (1 << 20, "1 MiB", 1.1, 0.3),
+              (256 << 20, "256 MiB", 1.1, 0.3)]
+
+
+def file_table(path):
+    """ReadFromFileBench: medians of wall-clock time, which includes the page faults of a fresh
+    buffer, in microseconds."""
+    with open(path) as f:
+        data = json.load(f)
+    scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
+    times = {run["run_name"]: run["real_time"] * scale[run["time_unit"]]
+             for run in data["benchmarks"] if run.get("aggregate_name") == "median"}
+    lines = ["| File | " + " | ".join(FILE_READERS) + " | vs POSIX | vs ifstream + stringstream "
+             "| target |", "|---" * (len(FILE_READERS) + 4) + "|"]
+    for size, label, posix_limit, idiom_limit in FILE_SIZES:
+        row = {reader: times[f"{reader}/{size}"] for reader in FILE_READERS}
+        vs_posix = round(row["ReadFromFile"] / row["PosixRead"], 2)
+        vs_idiom = round(row["ReadFromFile"] / row["IfstreamStringstream"], 2)
+        met = vs_posix <= posix_limit and (idiom_limit is None or vs_idiom <= idiom_limit)
+        lines.append(f"| {label} | " + " | ".join(f"{row[r]:.1f}" for r in FILE_READERS) +
+                     f" | {vs_posix:.2f} | {vs_idiom:.2f} | {'met' if met else 'missed'} |")
+    return "\n".join(lines)
+
+
 def chart(times, path):
     """Grouped horizontal bars, one group per operation, nanoseconds per operation."""
     bar, gap, left, width, top = 11, 14, 330, 520, 40
@@ -122,6 +148,7 @@ def main():
     parser.add_argument("benchmarks", help="MathBench --benchmark_out JSON")
     parser.add_argument("instructions", help="bench/callgrind.sh output")
     parser.add_argument("--svg", help="write the bar chart here")
+    parser.add_argument("--files", help="ReadFromFileBench --benchmark_out JSON")
     args = parser.parse_args()
     times, context = medians(args.benchmarks)
     with open(args.instructions) as f:
@@ -129,6 +156,9 @@ def main():
     print(f"Run of {context['date']}, {context['num_cpus']} CPUs at {context['mhz_per_cpu']} MHz; "
           "times are medians of CPU time in ns per operation.\n")
     print(table(times, counts))
+    if args.files:
+        print("\nReadFromFile, median wall-clock microseconds per file:\n")
+        print(file_table(args.files))
     if args.svg:
         chart(times, args.svg)
 

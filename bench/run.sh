@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the math benchmarks (medians of interleaved repetitions), counts instructions per operation
-# under callgrind, and writes the table and the bar chart for docs/performance.md.
+# under callgrind, runs the ReadFromFile benchmark, and writes the tables and the bar chart for
+# docs/performance.md.
 #
 # Usage, from a fresh clone:   cmake --workflow --preset bench && bench/run.sh
 # Results land in build/bench/results; the chart in docs/performance.svg.
@@ -17,5 +18,10 @@ mkdir -p "${results}"
   --benchmark_out="${results}/math.json" \
   --benchmark_out_format=json >/dev/null
 bench/callgrind.sh "${build}/bench/MathBench" "${results}/instructions.json"
+"${build}/bench/ReadFromFileBench" \
+  --benchmark_repetitions=9 \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_out="${results}/files.json" \
+  --benchmark_out_format=json >/dev/null
 python3 bench/report.py "${results}/math.json" "${results}/instructions.json" \
-  --svg docs/performance.svg | tee "${results}/table.md"
+  --files "${results}/files.json" --svg docs/performance.svg | tee "${results}/table.md"
