@@ -1,6 +1,8 @@
 #include "math/StrictFloat.h"
 
 #include "math/Matrix4.h"
+
+#include "math/FloatEnvironment.h"
 #include "math/MatrixKernels.h"
 
 namespace OrvelMath {
@@ -11,9 +13,10 @@ constexpr float kRadiansPerDegree = 0x1.1df46ap-6f;
 
 }  // namespace
 
-// The kernels read every input before writing, so `other` may be *this.
+// Every operation runs its arithmetic in the default floating-point environment. The kernels read
+// every input before writing, so `other` may be *this.
 Matrix4& Matrix4::Multiply(const Matrix4& other) {
-  Kernels::Fastest::Product(m, other.m, m);
+  Environment::InDefaultEnvironment([&] { Kernels::Fastest::Product(m, other.m, m); });
   return *this;
 }
 
@@ -22,15 +25,15 @@ Matrix4& Matrix4::operator*=(const Matrix4& other) {
 }
 
 Vector4f Matrix4::Multiply(const Vector4f& v) const {
-  return Kernels::Fastest::Transform(m, v);
+  return Environment::InDefaultEnvironment([&] { return Kernels::Fastest::Transform(m, v); });
 }
 
 Vector3f Matrix4::Multiply(const Vector3f& v) const {
-  return Kernels::Fastest::TransformPoint(m, v);
+  return Environment::InDefaultEnvironment([&] { return Kernels::Fastest::TransformPoint(m, v); });
 }
 
 float ToRadians(float degrees) {
-  return degrees * kRadiansPerDegree;
+  return Environment::InDefaultEnvironment([](float d) { return d * kRadiansPerDegree; }, degrees);
 }
 
 }  // namespace OrvelMath

@@ -24,8 +24,9 @@
 //
 // Arithmetic: each element of a product starts from +0.0 and adds its four products in order;
 // every product and sum is one single-precision operation rounded on its own, compiled inside the
-// library, so results are the same bits on every platform. An operand may be the object itself
-// (M.Multiply(M) gives M squared).
+// library, so results are the same bits on every platform, in any floating-point environment the
+// host has set (see Vector.h). An operand may be the object itself (M.Multiply(M) gives M
+// squared).
 
 #include "OrvelApi.h"
 #include "math/Vector.h"

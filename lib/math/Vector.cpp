@@ -2,6 +2,8 @@
 
 #include "math/Vector.h"
 
+#include "math/FloatEnvironment.h"
+
 namespace OrvelMath {
 namespace {
 
@@ -47,57 +49,60 @@ struct Components<Vector4f>
 // order reads, and the compiler is free to do the components side by side.
 
 template <typename V>
-V& AddInPlace(V& self, const V& other) {
+void AddInPlace(V& self, const V& other) {
   const V operand = other;
   Components<V>::ForEach([&](float V::*c) { self.*c = operand.*c + self.*c; });
-  return self;
 }
 
 template <typename V>
-V& SubtractInPlace(V& self, const V& other) {
+void SubtractInPlace(V& self, const V& other) {
   const V operand = other;
   Components<V>::ForEach([&](float V::*c) { self.*c = self.*c - operand.*c; });
-  return self;
 }
 
 template <typename V>
-V& ScaleInPlace(V& self, float s) {
+void ScaleInPlace(V& self, float s) {
   Components<V>::ForEach([&](float V::*c) { self.*c = self.*c * s; });
-  return self;
 }
 
 }  // namespace
 
 // Constructors and copy assignment are defined in Vector.h. The three types share every other
-// operation; one definition serves all of them. The compound operators call the helpers directly
-// rather than the exported members, so no call leaves this file.
-#define ORVEL_DEFINE_VECTOR_OPERATIONS(V)          \
-  V& V::Add(const V& other) {                      \
-    return AddInPlace(*this, other);               \
-  }                                                \
-  V& V::Subtract(const V& other) {                 \
-    return SubtractInPlace(*this, other);          \
-  }                                                \
-  V& V::Multiply(float s) {                        \
-    return ScaleInPlace(*this, s);                 \
-  }                                                \
-  float V::DotProduct(const V& other) {            \
-    return Components<V>::Dot(*this, other);       \
-  }                                                \
-  V V::operator+=(const V& other) {                \
-    return AddInPlace(*this, other);               \
-  }                                                \
-  V V::operator-=(const V& other) {                \
-    return SubtractInPlace(*this, other);          \
-  }                                                \
-  V V::operator*=(float s) {                       \
-    return ScaleInPlace(*this, s);                 \
-  }                                                \
-  bool V::operator==(const V& other) {             \
-    return Components<V>::AllEqual(*this, other);  \
-  }                                                \
-  bool V::operator!=(const V& other) {             \
-    return !Components<V>::AllEqual(*this, other); \
+// operation; one definition serves all of them. Each runs its arithmetic, comparisons included
+// (denormals-are-zero would make a denormal equal 0), in the default floating-point environment.
+// The library binds its own calls directly, so the compound operators calling Add, Subtract and
+// Multiply cost no call through the PLT.
+#define ORVEL_DEFINE_VECTOR_OPERATIONS(V)                                                       \
+  V& V::Add(const V& other) {                                                                   \
+    Environment::InDefaultEnvironment([&] { AddInPlace(*this, other); });                       \
+    return *this;                                                                               \
+  }                                                                                             \
+  V& V::Subtract(const V& other) {                                                              \
+    Environment::InDefaultEnvironment([&] { SubtractInPlace(*this, other); });                  \
+    return *this;                                                                               \
+  }                                                                                             \
+  V& V::Multiply(float s) {                                                                     \
+    Environment::InDefaultEnvironment([this](float f) { ScaleInPlace(*this, f); }, s);          \
+    return *this;                                                                               \
+  }                                                                                             \
+  float V::DotProduct(const V& other) {                                                         \
+    return Environment::InDefaultEnvironment([&] { return Components<V>::Dot(*this, other); }); \
+  }                                                                                             \
+  V V::operator+=(const V& other) {                                                             \
+    return Add(other);                                                                          \
+  }                                                                                             \
+  V V::operator-=(const V& other) {                                                             \
+    return Subtract(other);                                                                     \
+  }                                                                                             \
+  V V::operator*=(float s) {                                                                    \
+    return Multiply(s);                                                                         \
+  }                                                                                             \
+  bool V::operator==(const V& other) {                                                          \
+    return Environment::InDefaultEnvironment(                                                   \
+        [&] { return Components<V>::AllEqual(*this, other); });                                 \
+  }                                                                                             \
+  bool V::operator!=(const V& other) {                                                          \
+    return !(*this == other);                                                                   \
   }
 
 ORVEL_DEFINE_VECTOR_OPERATIONS(Vector2f)

@@ -25,6 +25,11 @@
 // its own, in the order x, y, z, w. It is compiled inside the library, so the result bits do not
 // depend on the host's compiler or flags. An operand may be the object itself (v.Add(v)).
 // Infinities, NaN and denormals pass through as IEEE-754 says; nothing throws.
+//
+// Floating-point environment: every operation, comparisons included, computes as in IEEE-754's
+// default environment (round to nearest even, denormals kept) whatever rounding mode or
+// flush-to-zero the calling thread has set, and hands that state back unchanged; the status flags
+// the operation raised are added to the thread's, and exception traps the host enabled stay on.
 
 #include "OrvelApi.h"
 

@@ -8,7 +8,6 @@
 #include <math/Vector.h>
 
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -27,10 +26,16 @@ inline float FromBits(std::uint32_t u) {
   return f;
 }
 
+// From the bits, so that it holds in a host built with -ffast-math too, where std::isnan may be
+// folded to false.
+inline bool IsNaN(float f) {
+  return (Bits(f) & 0x7FFFFFFFu) > 0x7F800000u;
+}
+
 // The result contract: identical bits, except that any NaN matches any NaN (payloads and signs
 // of NaN are not portable across instruction sets).
 inline bool SameResult(float a, float b) {
-  return (std::isnan(a) && std::isnan(b)) || Bits(a) == Bits(b);
+  return (IsNaN(a) && IsNaN(b)) || Bits(a) == Bits(b);
 }
 
 // splitmix64: the same sequence on every platform and standard library.

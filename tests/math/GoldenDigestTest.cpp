@@ -1,13 +1,23 @@
 // One digest over the result bits of a fixed, generated workload through every math operation.
-// The constant is the same on every target, compiler and flag set: any result bit that changes
-// anywhere changes it.
+// The constant is the same on every target, compiler and flag set, and in every floating-point
+// environment a host may leave the thread in: any result bit that changes anywhere changes it.
+//
+// These tests do no float arithmetic of their own (the generator's steps are exact, NaN is told by
+// its bits), so they also prove the promise when built as a host with -ffast-math.
 
 #include "math/FloatSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cfenv>
 #include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#if defined(__SSE__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
+#include <xmmintrin.h>
+#endif
 
 namespace {
 
@@ -30,7 +40,7 @@ class Digest {
     }
   }
   // NaN payloads and signs differ between instruction sets; every NaN counts as one pattern.
-  void AddFloat(float f) { AddWord(std::isnan(f) ? 0x7FC00000u : OrvelTest::Bits(f)); }
+  void AddFloat(float f) { AddWord(OrvelTest::IsNaN(f) ? 0x7FC00000u : OrvelTest::Bits(f)); }
   void AddBool(bool b) { AddWord(b ? 1u : 0u); }
   template <typename V>
   void AddVector(const V& v) {
@@ -86,14 +96,147 @@ void MatrixWorkload(Random& random, Digest& digest) {
   }
 }
 
-TEST(GoldenDigest, IsTheSameOnEveryTarget) {
+std::uint64_t WorkloadDigest() {
   Random random(0x600D5EEDu);
   Digest digest;
   VectorWorkload<Vector2f>(random, digest);
   VectorWorkload<Vector3f>(random, digest);
   VectorWorkload<Vector4f>(random, digest);
   MatrixWorkload(random, digest);
-  EXPECT_EQ(digest.value(), kGoldenDigest) << std::hex << "digest 0x" << digest.value();
+  return digest.value();
+}
+
+TEST(GoldenDigest, IsTheSameOnEveryTarget) {
+  const std::uint64_t digest = WorkloadDigest();
+  EXPECT_EQ(digest, kGoldenDigest) << std::hex << "digest 0x" << digest;
+}
+
+// Flush-to-zero as a host turns it on: FTZ and DAZ in MXCSR, FZ in FPCR or FPSCR. Written here
+// with the hosts' own means, independently of the library's code for it.
+#if defined(__SSE__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
+constexpr bool kHasFlushToZero = true;
+unsigned long long FlushControl() {
+  return _mm_getcsr() & 0xFFC0u;  // without the status flags
+}
+void SetFlushToZero(bool on) {
+  _mm_setcsr(on ? _mm_getcsr() | 0x8040u : _mm_getcsr() & ~0x8040u);
+}
+#elif defined(__aarch64__) && defined(__GNUC__)
+constexpr bool kHasFlushToZero = true;
+unsigned long long FlushControl() {
+  unsigned long long fpcr;
+  __asm__ __volatile__("mrs %0, fpcr" : "=r"(fpcr));
+  return fpcr;
+}
+void SetFlushToZero(bool on) {
+  const unsigned long long fpcr = on ? FlushControl() | (1u << 24) : FlushControl() & ~(1u << 24);
+  __asm__ __volatile__("msr fpcr, %0" : : "r"(fpcr));
+}
+#elif defined(__arm__) && defined(__ARM_FP) && defined(__GNUC__)
+constexpr bool kHasFlushToZero = true;
+unsigned long long FlushControl() {
+  unsigned int fpscr;
+  __asm__ __volatile__("vmrs %0, fpscr" : "=r"(fpscr));
+  return fpscr & 0x07C09F00u;  // rounding, flush-to-zero, default NaN, trap enables
+}
+void SetFlushToZero(bool on) {
+  unsigned int fpscr;
+  __asm__ __volatile__("vmrs %0, fpscr" : "=r"(fpscr));
+  fpscr = on ? fpscr | (1u << 24) : fpscr & ~(1u << 24);
+  __asm__ __volatile__("vmsr fpscr, %0" : : "r"(fpscr));
+}
+#else
+constexpr bool kHasFlushToZero = false;
+unsigned long long FlushControl() {
+  return 0;
+}
+void SetFlushToZero(bool) {}
+#endif
+
+// A control state a host may leave the thread in.
+struct HostEnvironment {
+  const char* name;
+  int rounding;
+  bool flushToZero;
+};
+
+std::vector<HostEnvironment> HostEnvironments() {
+  std::vector<HostEnvironment> all;
+#ifdef FE_UPWARD
+  all.push_back({"upward", FE_UPWARD, false});
+#endif
+#ifdef FE_DOWNWARD
+  all.push_back({"downward", FE_DOWNWARD, false});
+#endif
+#ifdef FE_TOWARDZERO
+  all.push_back({"toward zero", FE_TOWARDZERO, false});
+#endif
+  if (kHasFlushToZero) {
+    all.push_back({"flush to zero", FE_TONEAREST, true});
+#ifdef FE_UPWARD
+    all.push_back({"flush to zero, upward", FE_UPWARD, true});
+#endif
+  }
+  return all;
+}
+
+// Puts the thread in `environment` for as long as it lives; false from Entered() when the target
+// has no such rounding mode (WebAssembly rounds to nearest only).
+class InHostEnvironment {
+ public:
+  explicit InHostEnvironment(const HostEnvironment& environment)
+      : entered_(std::fesetround(environment.rounding) == 0) {
+    if (entered_) SetFlushToZero(environment.flushToZero);
+  }
+  ~InHostEnvironment() {
+    SetFlushToZero(false);
+    (void)std::fesetround(FE_TONEAREST);
+  }
+  InHostEnvironment(const InHostEnvironment&) = delete;
+  InHostEnvironment& operator=(const InHostEnvironment&) = delete;
+
+  bool Entered() const { return entered_; }
+
+ private:
+  bool entered_;
+};
+
+TEST(GoldenDigest, IsTheSameInEveryFloatingPointEnvironment) {
+  std::string skipped;
+  for (const HostEnvironment& environment : HostEnvironments()) {
+    InHostEnvironment host(environment);
+    if (!host.Entered()) {
+      skipped += std::string(" ") + environment.name + ";";
+      continue;
+    }
+    const int rounding = std::fegetround();
+    const unsigned long long control = FlushControl();
+    const std::uint64_t digest = WorkloadDigest();
+    // Read back before the guard restores anything, so a library that leaked its own state
+    // would show here.
+    EXPECT_EQ(std::fegetround(), rounding) << environment.name;
+    EXPECT_EQ(FlushControl(), control) << environment.name;
+    EXPECT_EQ(digest, kGoldenDigest) << environment.name << std::hex << ": digest 0x" << digest;
+  }
+  if (!skipped.empty())
+    std::printf("rounding modes this target refuses, not checked:%s\n", skipped.c_str());
+}
+
+// A denormal result that flush-to-zero would lose, and the status flags: what the library's
+// arithmetic raised is added to what the caller had raised, as after any default-environment
+// function.
+TEST(HostEnvironment, FlushToZeroGetsDenormalsAndKeepsTheRaisedFlags) {
+  if (!kHasFlushToZero) GTEST_SKIP() << "this target has no flush-to-zero mode";
+  InHostEnvironment host({"flush to zero", FE_TONEAREST, true});
+  std::feclearexcept(FE_ALL_EXCEPT);
+  std::feraiseexcept(FE_DIVBYZERO);
+  const float radians = OrvelMath::ToRadians(OrvelTest::FromBits(0x00000100u));
+  const int flags = std::fetestexcept(FE_ALL_EXCEPT);
+  std::feclearexcept(FE_ALL_EXCEPT);
+  EXPECT_EQ(OrvelTest::Bits(radians), 0x00000004u);
+  EXPECT_TRUE(flags & FE_DIVBYZERO) << "the caller's own flag was lost";
+  EXPECT_TRUE(flags & FE_UNDERFLOW) << "the underflow the library raised is missing";
+  EXPECT_TRUE(flags & FE_INEXACT) << "the inexact result the library raised is missing";
 }
 
 }  // namespace

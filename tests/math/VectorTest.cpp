@@ -85,7 +85,7 @@ TYPED_TEST(VectorSemantics, InfinityTimesZeroIsNaN) {
   const float values[] = {std::numeric_limits<float>::infinity(), 1.0f, 1.0f, 1.0f};
   V v = VectorTraits<V>::Make(values);
   v.Multiply(0.0f);
-  EXPECT_TRUE(std::isnan(v.x));
+  EXPECT_TRUE(OrvelTest::IsNaN(v.x));
   EXPECT_EQ(Bits(v.y), 0u);
 }
 
