@@ -1,8 +1,11 @@
 # 32-bit x86 Linux with Debian's cross compiler (package g++-i686-linux-gnu).
 #
-# The kernel runs 32-bit code itself, so the tests need no emulator, only a 32-bit runtime: they
-# start through the loader of the cross sysroot, which finds its C and C++ runtimes there too.
-# No i386 packages are installed on the host.
+# Where the kernel runs 32-bit code itself, the tests need no emulator, only a 32-bit runtime: they
+# start through the loader of the cross sysroot, which finds its C and C++ runtimes there too. A
+# kernel built without IA-32 emulation refuses 32-bit programs; there the same loader runs under
+# qemu-i386 (package qemu-user). Naming the loader and its library path keeps it from taking a
+# host's own 32-bit C library (libclang-rt-14-dev brings one) from the host's loader cache,
+# which hangs the first thread a program starts. No i386 packages are needed on the host.
 
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
@@ -16,5 +19,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR
-  /usr/i686-linux-gnu/lib/ld-linux.so.2 --library-path /usr/i686-linux-gnu/lib)
+set(ORVEL_I686_LOADER /usr/i686-linux-gnu/lib/ld-linux.so.2 --library-path /usr/i686-linux-gnu/lib)
+execute_process(COMMAND ${ORVEL_I686_LOADER} --version
+  RESULT_VARIABLE ORVEL_I686_NATIVE_STATUS OUTPUT_QUIET ERROR_QUIET)
+if(ORVEL_I686_NATIVE_STATUS EQUAL 0)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEL_I686_LOADER})
+else()
+  set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386 ${ORVEL_I686_LOADER})
+endif()
