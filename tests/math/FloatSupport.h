@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace OrvelTest {
 
@@ -90,6 +91,17 @@ class Random {
  private:
   std::uint64_t state_;
 };
+
+// Default-constructs a T in storage first filled with a pattern, so that a component the
+// constructor leaves unset shows as the pattern rather than as a lucky 0 from the stack. The
+// pattern is written through volatile so that it can't be dropped as a dead store.
+template <typename T>
+T DefaultConstructedOverPattern() {
+  alignas(T) unsigned char storage[sizeof(T)];
+  volatile unsigned char* const bytes = storage;
+  for (std::size_t i = 0; i < sizeof(T); ++i) bytes[i] = 0xA5;
+  return *::new (static_cast<void*>(storage)) T;
+}
 
 // Uniform component access for the three vector types.
 template <typename V>

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <limits>
 #include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -23,8 +24,19 @@ TEST(Matrix4, IsSixteenColumnMajorFloats) {
   EXPECT_EQ(offsetof(Matrix4, m), 0u);
   const Matrix4 identity(1.0f);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(identity.m[i], i % 5 == 0 ? 1.0f : 0.0f) << i;
-  for (float element : Matrix4().m) EXPECT_EQ(Bits(element), 0u);
+  for (float element : OrvelTest::DefaultConstructedOverPattern<Matrix4>().m)
+    EXPECT_EQ(Bits(element), 0u);
 }
+
+// *= returns the object, unlike the vectors' compound operators; the transforms return new values.
+static_assert(
+    std::is_same<decltype(std::declval<Matrix4&>() *= std::declval<const Matrix4&>()),
+                 Matrix4&>::value &&
+        std::is_same<decltype(std::declval<Matrix4&>().Multiply(std::declval<const Matrix4&>())),
+                     Matrix4&>::value &&
+        std::is_same<decltype(std::declval<const Matrix4&>().Multiply(Vector4f())),
+                     Vector4f>::value,
+    "Matrix4 operations return the object or a new vector as documented");
 
 TEST(Matrix4, ProductAppliesTheOperandFirst) {
   Matrix4 translate(1.0f);

@@ -2,7 +2,7 @@
 // each: special values, denormals, cancellation and near-tie products included.
 
 #include "math/FloatSupport.h"
-#include "math/MatrixKernels.h"  // the library's private kernels, compiled here directly
+#include "math/KernelSets.h"
 #include "math/ReferenceModel.h"
 
 #include <gtest/gtest.h>
@@ -146,20 +146,17 @@ TEST(MatrixSweep, MatchesReferenceModel) {
 }
 
 // Every kernel set the target has, called directly: the library uses only the fastest, so the
-// scalar path is proven here on targets whose library never runs it. Operands sit one float past a
-// 16-byte boundary (the layout promises only float alignment) and results are written over an
+// other sets are proven here on targets whose library never runs them. Operands sit one float past
+// a 16-byte boundary (the layout promises only float alignment) and results are written over an
 // operand, as Matrix4::Multiply does.
-template <typename K>
-class KernelSweep : public ::testing::Test {};
-#ifdef ORVEL_MATH_HAS_SIMD
-using KernelSets = ::testing::Types<OrvelMath::Kernels::Scalar, OrvelMath::Kernels::Simd>;
-#else
-using KernelSets = ::testing::Types<OrvelMath::Kernels::Scalar>;
-#endif
-TYPED_TEST_SUITE(KernelSweep, KernelSets, );
+class KernelSweep : public ::testing::TestWithParam<OrvelTest::KernelSet> {};
+INSTANTIATE_TEST_SUITE_P(Kernels, KernelSweep, ::testing::ValuesIn(OrvelTest::KernelSets()),
+                         [](const ::testing::TestParamInfo<OrvelTest::KernelSet>& set) {
+                           return std::string(set.param.name);
+                         });
 
-TYPED_TEST(KernelSweep, MatchesReferenceModel) {
-  using K = TypeParam;
+TEST_P(KernelSweep, MatchesReferenceModel) {
+  const OrvelTest::KernelSet& kernels = GetParam();
   Random random(0x5EED2000u);
   Mismatches mismatches;
   alignas(16) float storage[1 + 16 + 16];
@@ -173,18 +170,18 @@ TYPED_TEST(KernelSweep, MatchesReferenceModel) {
 
     std::copy(ra.begin(), ra.end(), a);
     std::copy(rb.begin(), rb.end(), b);
-    mismatches.Check("Transform", n, VectorTraits<Vector4f>::Get(K::Transform(a, v)),
+    mismatches.Check("Transform", n, VectorTraits<Vector4f>::Get(kernels.transform(a, v)),
                      Reference::Transform<4>(ra, v.x, v.y, v.z, v.w));
     const Vector3f p(v.x, v.y, v.z);
-    mismatches.Check("TransformPoint", n, VectorTraits<Vector3f>::Get(K::TransformPoint(a, p)),
+    mismatches.Check("TransformPoint", n, VectorTraits<Vector3f>::Get(kernels.transformPoint(a, p)),
                      Reference::Transform<3>(ra, v.x, v.y, v.z, 1.0f));
 
-    K::Product(a, b, a);
+    kernels.product(a, b, a);
     Reference::Matrix got;
     std::copy(a, a + 16, got.begin());
     mismatches.Check("Product into a", n, got, Reference::Product(ra, rb));
     std::copy(ra.begin(), ra.end(), a);
-    K::Product(a, b, b);
+    kernels.product(a, b, b);
     std::copy(b, b + 16, got.begin());
     mismatches.Check("Product into b", n, got, Reference::Product(ra, rb));
   }
@@ -193,8 +190,8 @@ TYPED_TEST(KernelSweep, MatchesReferenceModel) {
 
 // Products of +-0.0 and non-zero values in every order: where the sum starts and where its zero
 // sign comes from is exactly what a reordered kernel would get wrong.
-TYPED_TEST(KernelSweep, SignedZerosFollowTheAccumulatorStart) {
-  using K = TypeParam;
+TEST_P(KernelSweep, SignedZerosFollowTheAccumulatorStart) {
+  const OrvelTest::KernelSet& kernels = GetParam();
   const float terms[] = {-0.0f, 0.0f, -1.0f, 2.0f};
   Reference::Matrix ones;
   ones.fill(1.0f);  // element (j, k) of ones x b is then +0.0 + b[4k] + b[4k+1] + ...
@@ -203,7 +200,7 @@ TYPED_TEST(KernelSweep, SignedZerosFollowTheAccumulatorStart) {
     Reference::Matrix b{};
     for (int i = 0; i < 4; ++i) b[i] = terms[(combination >> (2 * i)) & 3];
     float product[16];
-    K::Product(ones.data(), b.data(), product);
+    kernels.product(ones.data(), b.data(), product);
     const Reference::Matrix want = Reference::Product(ones, b);
     for (int i = 0; i < 16; ++i) wrong += OrvelTest::Bits(product[i]) != OrvelTest::Bits(want[i]);
   }
@@ -212,9 +209,11 @@ TYPED_TEST(KernelSweep, SignedZerosFollowTheAccumulatorStart) {
   // The transforms start from the first product, so -0.0 survives in every row.
   float negativeZeros[16];
   for (float& f : negativeZeros) f = -0.0f;
-  for (float f : VectorTraits<Vector4f>::Get(K::Transform(negativeZeros, Vector4f(1, 1, 1, 1))))
+  for (float f :
+       VectorTraits<Vector4f>::Get(kernels.transform(negativeZeros, Vector4f(1, 1, 1, 1))))
     EXPECT_EQ(OrvelTest::Bits(f), 0x80000000u);
-  for (float f : VectorTraits<Vector3f>::Get(K::TransformPoint(negativeZeros, Vector3f(1, 1, 1))))
+  for (float f :
+       VectorTraits<Vector3f>::Get(kernels.transformPoint(negativeZeros, Vector3f(1, 1, 1))))
     EXPECT_EQ(OrvelTest::Bits(f), 0x80000000u);
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <limits>
 #include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -16,6 +17,22 @@ using OrvelMath::Vector3f;
 using OrvelMath::Vector4f;
 using OrvelTest::Bits;
 using OrvelTest::VectorTraits;
+
+// Named operations return the object, compound operators a copy: a += that returned a reference
+// would pass every runtime check below, since they read the object.
+template <typename V>
+constexpr bool ReturnsAsDocumented() {
+  using std::declval;
+  return std::is_same<decltype(declval<V&>().Add(declval<const V&>())), V&>::value &&
+         std::is_same<decltype(declval<V&>().Subtract(declval<const V&>())), V&>::value &&
+         std::is_same<decltype(declval<V&>().Multiply(1.0f)), V&>::value &&
+         std::is_same<decltype(declval<V&>() += declval<const V&>()), V>::value &&
+         std::is_same<decltype(declval<V&>() -= declval<const V&>()), V>::value &&
+         std::is_same<decltype(declval<V&>() *= 1.0f), V>::value;
+}
+static_assert(ReturnsAsDocumented<Vector2f>() && ReturnsAsDocumented<Vector3f>() &&
+                  ReturnsAsDocumented<Vector4f>(),
+              "vector operations return the object or a copy as documented");
 
 template <typename V>
 class VectorSemantics : public ::testing::Test {};
@@ -36,7 +53,8 @@ TYPED_TEST(VectorSemantics, IsPackedFloatsInComponentOrder) {
 
 TYPED_TEST(VectorSemantics, DefaultConstructsToPositiveZero) {
   using V = TypeParam;
-  for (float c : VectorTraits<V>::Get(V())) EXPECT_EQ(Bits(c), 0u);
+  for (float c : VectorTraits<V>::Get(OrvelTest::DefaultConstructedOverPattern<V>()))
+    EXPECT_EQ(Bits(c), 0u);
 }
 
 TYPED_TEST(VectorSemantics, NamedOperationsReturnTheObject) {

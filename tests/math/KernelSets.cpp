@@ -1,0 +1,23 @@
+#include "math/KernelSets.h"
+
+#include "math/MatrixKernels.h"
+
+namespace OrvelTest {
+namespace {
+
+template <typename Kernels>
+KernelSet SetOf(const char* name) {
+  return {name, &Kernels::Product, &Kernels::Transform, &Kernels::TransformPoint};
+}
+
+}  // namespace
+
+std::vector<KernelSet> KernelSets() {
+  std::vector<KernelSet> sets{SetOf<OrvelMath::Kernels::Scalar>("Scalar")};
+#ifdef ORVEL_MATH_HAS_SIMD
+  sets.push_back(SetOf<OrvelMath::Kernels::Simd>("Simd"));
+#endif
+  return sets;
+}
+
+}  // namespace OrvelTest

@@ -1,0 +1,33 @@
+#ifndef ORVEL_TESTS_MATH_KERNEL_SETS_H
+#define ORVEL_TESTS_MATH_KERNEL_SETS_H
+
+// The library's private kernel sets, reached through function pointers so that the tests can check
+// each one on its own, including sets the library doesn't pick on this machine. KernelSets.cpp
+// compiles them with the library's own strict flags, whatever flags the test sources use.
+
+#include <math/Vector.h>
+
+#include <ostream>
+#include <vector>
+
+namespace OrvelTest {
+
+struct KernelSet {
+  const char* name;
+  // Matrices are 16 column-major floats with float alignment; r may be a or b.
+  void (*product)(const float* a, const float* b, float* r);
+  OrvelMath::Vector4f (*transform)(const float* m, const OrvelMath::Vector4f& v);
+  OrvelMath::Vector3f (*transformPoint)(const float* m, const OrvelMath::Vector3f& p);
+};
+
+// Every set this target compiles, scalar first.
+std::vector<KernelSet> KernelSets();
+
+// How GoogleTest names a set in its output.
+inline void PrintTo(const KernelSet& set, std::ostream* out) {
+  *out << set.name;
+}
+
+}  // namespace OrvelTest
+
+#endif  // ORVEL_TESTS_MATH_KERNEL_SETS_H
