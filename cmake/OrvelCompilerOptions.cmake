@@ -3,7 +3,10 @@
 # orvel_strict_float(<target>) pins floating point to one IEEE-754 single-precision rounding per
 # operation, in source order: no contraction into fused multiply-add, no x87 excess precision,
 # no fast-math reassociation. Everything whose bits we promise (the library) or check (tests,
-# demo, benchmarks) is compiled with it.
+# demo, benchmarks) is compiled with it. It holds against a parent project's global flags too:
+# -ffast-math in CMAKE_CXX_FLAGS is switched off again for the target, and the target is not
+# linked with the start-up code that -ffast-math adds (crtfastmath.o, which would turn on
+# flush-to-zero for the whole process as soon as the library is loaded).
 #
 # orvel_warnings(<target>) turns on the warning set the project keeps clean.
 #
@@ -24,7 +27,11 @@ function(orvel_strict_float target)
     if(MSVC)
       target_compile_options(${target} PRIVATE /fp:precise /clang:-ffp-contract=off)
     else()
-      target_compile_options(${target} PRIVATE -ffp-contract=off)
+      # Clang warns that -fno-fast-math overrides the contraction -ffast-math asked for: it does so
+      # on purpose.
+      target_compile_options(${target} PRIVATE -fno-fast-math -ffp-contract=off
+        $<$<CXX_COMPILER_ID:Clang,AppleClang>:-Wno-overriding-t-option>)
+      target_link_options(${target} PRIVATE -fno-fast-math)
     endif()
     # 32-bit x86 defaults to the x87 unit, which keeps intermediates in 80 bits.
     if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86|X86|AMD64|x86_64)$")
