@@ -1,6 +1,6 @@
 # Installs OrvelLib the way C++ hosts consume it: the shared library, its headers under
-# include/OrvelLib (so <math/Vector.h> does not collide with other libraries' math/), a CMake
-# package defining Orvel::OrvelLib, a pkg-config file, and Debian packages through CPack.
+# include/OrvelLib, a CMake package defining Orvel::OrvelLib, a pkg-config file, and Debian
+# packages through CPack.
 #
 # Components: "runtime" holds what a program needs to run (the versioned shared library, or the
 # DLL on Windows); "development" holds what it needs to build (headers, the libOrvelLib.so link
@@ -12,22 +12,25 @@ include(CMakePackageConfigHelpers)
 set(ORVEL_INCLUDE_DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/OrvelLib")
 set(ORVEL_CMAKE_DESTINATION "${CMAKE_INSTALL_LIBDIR}/cmake/OrvelLib")
 
+# Hosts get both include/OrvelLib (for <math/Vector.h>) and include (for
+# <OrvelLib/math/Vector.h>).
 install(TARGETS OrvelLib
   EXPORT OrvelLibTargets
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime
     NAMELINK_COMPONENT development
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
-  INCLUDES DESTINATION "${ORVEL_INCLUDE_DESTINATION}")
+  INCLUDES DESTINATION "${ORVEL_INCLUDE_DESTINATION}" "${CMAKE_INSTALL_INCLUDEDIR}")
 
-# The public headers in their math/ and utils/ folders; math/StrictFloat.h and
-# math/MatrixKernels.h are internal to the library.
-install(FILES lib/OrvelApi.h
+# The public headers in their math/ and utils/ folders, and the generated version header;
+# math/StrictFloat.h and math/MatrixKernels.h are internal to the library.
+foreach(header IN LISTS ORVEL_PUBLIC_HEADERS)
+  get_filename_component(folder "${header}" DIRECTORY)
+  install(FILES "lib/${header}"
+    DESTINATION "${ORVEL_INCLUDE_DESTINATION}/${folder}" COMPONENT development)
+endforeach()
+install(FILES "${ORVEL_BUILD_INCLUDE_DIR}/OrvelLib/OrvelVersion.h"
   DESTINATION "${ORVEL_INCLUDE_DESTINATION}" COMPONENT development)
-install(FILES lib/math/Vector.h lib/math/Matrix4.h
-  DESTINATION "${ORVEL_INCLUDE_DESTINATION}/math" COMPONENT development)
-install(FILES lib/utils/FileManager.h
-  DESTINATION "${ORVEL_INCLUDE_DESTINATION}/utils" COMPONENT development)
 
 # The CMake package, installed and in the build tree, so that find_package works against an
 # install prefix and against a build directory alike, with the same Orvel::OrvelLib target.

@@ -3,7 +3,7 @@
 
 // OrvelLib vectors: Vector2f, Vector3f and Vector4f, plain structs of 32-bit floats.
 //
-//   #include <math/Vector.h>
+//   #include <OrvelLib/math/Vector.h>  // or <math/Vector.h>
 //   using OrvelMath::Vector3f;
 //
 //   Vector3f a(1.0f, 2.0f, 3.0f);
@@ -26,7 +26,8 @@
 // depend on the host's compiler or flags. An operand may be the object itself (v.Add(v)).
 // Infinities, NaN and denormals pass through as IEEE-754 says; nothing throws.
 
-#include "OrvelApi.h"
+// Relative to this header, so that a host header of the same name can never be found instead.
+#include "../OrvelApi.h"
 
 namespace OrvelMath {
 
