@@ -7,6 +7,16 @@
 # or import library, the CMake and pkg-config files).
 
 include(GNUInstallDirs)
+
+# OrvelLib inside a host project (ORVELLIB_INSTALL is off there by default): installing the host
+# installs the shared library too, since the host's programs can't start without it.
+if(NOT ORVELLIB_INSTALL)
+  install(TARGETS OrvelLib
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
+    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime NAMELINK_SKIP)
+  return()
+endif()
+
 include(CMakePackageConfigHelpers)
 
 set(ORVEL_INCLUDE_DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/OrvelLib")
