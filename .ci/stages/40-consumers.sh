@@ -137,7 +137,7 @@ test ! -e "${work}/app/include"
 run_hosts "fetch_content, installed" "${work}/app/bin"
 
 # A top-level BUILD_TESTING=OFF registers no test and needs no GoogleTest.
-cmake -S "${src}" -B "${work}/build-no-tests" -G Ninja -D BUILD_TESTING=OFF \
+cmake -S "${src}" -B "${work}/build-no-tests" -G Ninja --no-warn-unused-cli -D BUILD_TESTING=OFF \
   -D CMAKE_DISABLE_FIND_PACKAGE_GTest=ON >/dev/null
 ctest --test-dir "${work}/build-no-tests" -N | grep -q '^Total Tests: 0$'
 echo "BUILD_TESTING=OFF: no tests, GoogleTest not needed"
@@ -190,7 +190,8 @@ cmake_hosts deb "${consumers}/find_package" -D CMAKE_PREFIX_PATH="${work}/root/u
 # read-only relocations and immediate binding. (Nothing in it can be fortified: every buffer's
 # size is known only at run time. Control-flow protection and stack clash protection are left to
 # the flags a distribution builds with.)
-for library in "${prefix}/lib/libOrvelLib.so.1.0.0" "${work}"/root/usr/lib/*/libOrvelLib.so.1.0.0; do
+for library in "${prefix}/lib/libOrvelLib.so.1.0.0" \
+  "${work}"/root/usr/lib/*/libOrvelLib.so.1.0.0; do
   hardening-check --nopie --nofortify --nocfprotection "${library}"
 done
 
@@ -209,6 +210,6 @@ diff <(exported_names "${packages}/lib/libOrvelLib.so.1") \
   <(exported_names "${work}/build-clang/lib/libOrvelLib.so.1")
 echo "GCC and Clang builds export the same $(exported_names "${packages}/lib/libOrvelLib.so.1" |
   wc -l) names"
-(cd "${work}" && dpkg-gensymbols -pliborvellib1 -v1.0.0 -e"${work}/build-clang/lib/libOrvelLib.so.1" \
-  -I"${packages}/debian/liborvellib1.symbols" -O/dev/null -c4)
+(cd "${work}" && dpkg-gensymbols -pliborvellib1 -v1.0.0 -O/dev/null -c4 \
+  -e"${work}/build-clang/lib/libOrvelLib.so.1" -I"${packages}/debian/liborvellib1.symbols")
 echo "the Clang build matches the packages' symbols file"

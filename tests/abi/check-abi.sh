@@ -26,6 +26,10 @@ if (($# != 1)); then
 fi
 library=$1
 
+if ! grep -q '\.debug_info' <<<"$(readelf -S "${library}")"; then
+  echo "${library} has no debug information: build it as the package preset does" >&2
+  exit 1
+fi
 soname=$(readelf -d "${library}" | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')
 baseline="$(dirname "$0")/${soname}.abi"
 # Only what the library exports, and no paths of the machine that built it.
