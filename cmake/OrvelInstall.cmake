@@ -163,9 +163,18 @@ endif()
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME "${ORVEL_DEVELOPMENT_PACKAGE}")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "${ORVEL_RUNTIME_PACKAGE} (= ${PROJECT_VERSION})")
-set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "OrvelLib shared library")
-set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
-  "OrvelLib headers, CMake package and pkg-config file")
+# Debian's extended descriptions: lines under 80 columns, paragraphs apart.
+string(JOIN "\n" ORVEL_PACKAGE_ABOUT
+  "OrvelLib is a small C++ library for 3D graphics programs: single-precision"
+  "vectors, a column-major 4x4 matrix for homogeneous transforms, conversion of"
+  "degrees to radians, and a reader that loads a whole text file as one string."
+  "Every result is the same bits on every platform, whatever flags the host"
+  "program is built with.\n")
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
+  "${ORVEL_PACKAGE_ABOUT}\nThis package holds the shared library.")
+set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "${ORVEL_PACKAGE_ABOUT}
+This package holds the headers, the CMake package (find_package(OrvelLib)
+gives Orvel::OrvelLib) and the pkg-config file.")
 # Read by cmake/OrvelFinishDeb.cmake, which finishes the runtime package after CPack built it.
 set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/OrvelFinishDeb.cmake")
 set(CPACK_ORVEL_SYMBOLS_TEMPLATE "${ORVEL_DEBIAN_DIR}/${ORVEL_RUNTIME_PACKAGE}.symbols")
