@@ -128,12 +128,12 @@ if(UNIX AND NOT APPLE)
       string(APPEND symbols " (c++)\"${line}@Base\" ${since}\n")
     endif()
   endforeach()
-  file(CONFIGURE OUTPUT "${ORVEL_DEBIAN_DIR}/${ORVEL_RUNTIME_PACKAGE}.symbols" CONTENT "${symbols}")
+  file(WRITE "${ORVEL_DEBIAN_DIR}/${ORVEL_RUNTIME_PACKAGE}.symbols" "${symbols}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
     "${PROJECT_SOURCE_DIR}/tests/exports/ExpectedSymbols.txt")
 
   # ldconfig runs through dpkg's trigger rather than maintainer scripts.
-  file(CONFIGURE OUTPUT "${ORVEL_DEBIAN_DIR}/triggers" CONTENT "activate-noawait ldconfig\n")
+  file(WRITE "${ORVEL_DEBIAN_DIR}/triggers" "activate-noawait ldconfig\n")
 endif()
 
 set(CPACK_PACKAGE_NAME "OrvelLib")
