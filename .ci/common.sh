@@ -15,6 +15,9 @@ apt_install() {
 }
 
 BASE_PACKAGES=(cmake ninja-build g++ binutils libgtest-dev)
+# Debian packages and their checks: dpkg-dev (cpack -G DEB, dpkg-shlibdeps, dpkg-gensymbols),
+# lintian, abigail-tools (abidw, abidiff) and devscripts (hardening-check).
+PACKAGING_PACKAGES=(dpkg-dev lintian abigail-tools devscripts)
 # Cross compilers, GoogleTest sources and the runners for the i686, AArch64 and Windows stages:
 # installed all at once by the first of them. Not g++-multilib: it removes the AArch64 compiler.
 CROSS_PACKAGES=(googletest g++-i686-linux-gnu g++-aarch64-linux-gnu g++-mingw-w64-x86-64-posix

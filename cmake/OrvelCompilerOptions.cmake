@@ -10,6 +10,11 @@
 #
 # orvel_warnings(<target>) turns on the warning set the project keeps clean.
 #
+# orvel_hardening(<target>) hardens a shared library on ELF platforms: every symbol is bound at load
+# time and the relocated data is then made read-only (-z now, -z relro), the link fails on any
+# undefined symbol (-z defs), and functions with local arrays check a stack canary on return
+# (-fstack-protector-strong).
+#
 # orvel_sanitizers(<target> [FUZZER]) instruments a target with the sanitizers listed in
 # ORVELLIB_SANITIZERS. In a fuzzing build (ORVELLIB_BUILD_FUZZERS) every target also gets
 # libFuzzer's coverage instrumentation, so the library's own branches guide the fuzzer; FUZZER
@@ -45,6 +50,19 @@ function(orvel_warnings target)
     target_compile_options(${target} PRIVATE /W4)
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  endif()
+endfunction()
+
+function(orvel_hardening target)
+  if(NOT CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF" OR NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    return()
+  endif()
+  target_compile_options(${target} PRIVATE -fstack-protector-strong)
+  target_link_options(${target} PRIVATE LINKER:-z,now LINKER:-z,relro)
+  # Clang links the sanitizer and libFuzzer runtimes into executables only, so an instrumented
+  # library has undefined symbols that the program resolves.
+  if(NOT ORVELLIB_SANITIZERS AND NOT ORVELLIB_BUILD_FUZZERS)
+    target_link_options(${target} PRIVATE LINKER:-z,defs)
   endif()
 endfunction()
 

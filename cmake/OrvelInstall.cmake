@@ -1,33 +1,46 @@
 # Installs OrvelLib the way C++ hosts consume it: the shared library, its headers under
-# include/OrvelLib (so <math/Vector.h> does not collide with other libraries' math/), a CMake
-# package defining Orvel::OrvelLib, a pkg-config file, and Debian packages through CPack.
+# include/OrvelLib, a CMake package defining Orvel::OrvelLib, a pkg-config file, and Debian
+# packages through CPack.
 #
 # Components: "runtime" holds what a program needs to run (the versioned shared library, or the
 # DLL on Windows); "development" holds what it needs to build (headers, the libOrvelLib.so link
 # or import library, the CMake and pkg-config files).
 
 include(GNUInstallDirs)
+
+# OrvelLib inside a host project (ORVELLIB_INSTALL is off there by default): installing the host
+# installs the shared library too, since the host's programs can't start without it.
+if(NOT ORVELLIB_INSTALL)
+  install(TARGETS OrvelLib
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
+    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime NAMELINK_SKIP)
+  return()
+endif()
+
 include(CMakePackageConfigHelpers)
 
 set(ORVEL_INCLUDE_DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/OrvelLib")
 set(ORVEL_CMAKE_DESTINATION "${CMAKE_INSTALL_LIBDIR}/cmake/OrvelLib")
 
+# Hosts get both include/OrvelLib (for <math/Vector.h>) and include (for
+# <OrvelLib/math/Vector.h>).
 install(TARGETS OrvelLib
   EXPORT OrvelLibTargets
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime
     NAMELINK_COMPONENT development
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
-  INCLUDES DESTINATION "${ORVEL_INCLUDE_DESTINATION}")
+  INCLUDES DESTINATION "${ORVEL_INCLUDE_DESTINATION}" "${CMAKE_INSTALL_INCLUDEDIR}")
 
-# The public headers in their math/ and utils/ folders; math/StrictFloat.h and
-# math/MatrixKernels.h are internal to the library.
-install(FILES lib/OrvelApi.h
+# The public headers in their math/ and utils/ folders, and the generated version header;
+# math/StrictFloat.h and math/MatrixKernels.h are internal to the library.
+foreach(header IN LISTS ORVEL_PUBLIC_HEADERS)
+  get_filename_component(folder "${header}" DIRECTORY)
+  install(FILES "lib/${header}"
+    DESTINATION "${ORVEL_INCLUDE_DESTINATION}/${folder}" COMPONENT development)
+endforeach()
+install(FILES "${ORVEL_BUILD_INCLUDE_DIR}/OrvelLib/OrvelVersion.h"
   DESTINATION "${ORVEL_INCLUDE_DESTINATION}" COMPONENT development)
-install(FILES lib/math/Vector.h lib/math/Matrix4.h
-  DESTINATION "${ORVEL_INCLUDE_DESTINATION}/math" COMPONENT development)
-install(FILES lib/utils/FileManager.h
-  DESTINATION "${ORVEL_INCLUDE_DESTINATION}/utils" COMPONENT development)
 
 # The CMake package, installed and in the build tree, so that find_package works against an
 # install prefix and against a build directory alike, with the same Orvel::OrvelLib target.
@@ -68,29 +81,102 @@ install(FILES "${PROJECT_BINARY_DIR}/OrvelLib.pc"
   COMPONENT development)
 
 # Debian packages, only when OrvelLib is the top-level project (a parent project owns its CPack
-# set-up): `cpack -G DEB` in a build tree gives liborvellib1 (runtime) and
-# liborvellib-dev (development). They install under CMAKE_INSTALL_PREFIX, which the .pc file
+# set-up): `cpack -G DEB` in a build tree gives liborvellib1 (runtime), liborvellib-dev
+# (development) and, from a build with debug information (RelWithDebInfo, as the package preset
+# builds), liborvellib1-dbgsym. They install under CMAKE_INSTALL_PREFIX, which the .pc file
 # names, so configure with -DCMAKE_INSTALL_PREFIX=/usr for packages that belong in /usr.
 if(NOT PROJECT_IS_TOP_LEVEL)
   return()
 endif()
+set(ORVEL_RUNTIME_PACKAGE "liborvellib${PROJECT_VERSION_MAJOR}")
+set(ORVEL_DEVELOPMENT_PACKAGE "liborvellib-dev")
+set(ORVEL_DEBIAN_DIR "${PROJECT_BINARY_DIR}/debian")
+
+if(UNIX AND NOT APPLE)
+  # Debian wants a copyright file and a changelog (compressed, without a time stamp, for the same
+  # bytes from every build) in /usr/share/doc/<package>. Only the packages get them:
+  # EXCLUDE_FROM_ALL keeps them out of a plain `cmake --install`.
+  find_program(ORVEL_GZIP gzip REQUIRED)
+  file(MAKE_DIRECTORY "${ORVEL_DEBIAN_DIR}")
+  execute_process(
+    COMMAND "${ORVEL_GZIP}" -9 --no-name --stdout "${PROJECT_SOURCE_DIR}/CHANGELOG.md"
+    OUTPUT_FILE "${ORVEL_DEBIAN_DIR}/changelog.gz"
+    COMMAND_ERROR_IS_FATAL ANY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    "${PROJECT_SOURCE_DIR}/CHANGELOG.md")
+  foreach(component IN ITEMS RUNTIME DEVELOPMENT)
+    string(TOLOWER "${component}" name)
+    set(doc "${CMAKE_INSTALL_DATAROOTDIR}/doc/${ORVEL_${component}_PACKAGE}")
+    install(FILES LICENSE DESTINATION "${doc}" RENAME copyright
+      COMPONENT ${name} EXCLUDE_FROM_ALL)
+    install(FILES "${ORVEL_DEBIAN_DIR}/changelog.gz" DESTINATION "${doc}"
+      COMPONENT ${name} EXCLUDE_FROM_ALL)
+  endforeach()
+
+  # The symbols file template: every name in tests/exports/ExpectedSymbols.txt, tagged (c++) so
+  # that it matches GCC's and Clang's manglings alike, with the first version that exported it
+  # (1.0.0, or that of a "# since <version>" line above the name). Packaging checks the library
+  # against it (cmake/OrvelFinishDeb.cmake).
+  file(STRINGS tests/exports/ExpectedSymbols.txt lines)
+  set(since "1.0.0")
+  set(symbols "libOrvelLib.so.${PROJECT_VERSION_MAJOR} ${ORVEL_RUNTIME_PACKAGE} #MINVER#\n")
+  string(APPEND symbols "* Build-Depends-Package: ${ORVEL_DEVELOPMENT_PACKAGE}\n")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^# since ([0-9.]+)")
+      set(since "${CMAKE_MATCH_1}")
+    elseif(line AND NOT line MATCHES "^#")
+      string(APPEND symbols " (c++)\"${line}@Base\" ${since}\n")
+    endif()
+  endforeach()
+  file(WRITE "${ORVEL_DEBIAN_DIR}/${ORVEL_RUNTIME_PACKAGE}.symbols" "${symbols}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    "${PROJECT_SOURCE_DIR}/tests/exports/ExpectedSymbols.txt")
+
+  # ldconfig runs through dpkg's trigger rather than maintainer scripts.
+  file(WRITE "${ORVEL_DEBIAN_DIR}/triggers" "activate-noawait ldconfig\n")
+endif()
+
 set(CPACK_PACKAGE_NAME "OrvelLib")
-set(CPACK_PACKAGE_VENDOR "OrvelLib developers")
-set(CPACK_PACKAGE_CONTACT "OrvelLib developers")
+set(CPACK_PACKAGE_VENDOR "The OrvelLib authors")
+# No address exists yet: .invalid is reserved for names that can never resolve.
+set(CPACK_PACKAGE_CONTACT "The OrvelLib authors <maintainers@orvellib.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_COMPONENTS_ALL runtime development)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME "liborvellib${PROJECT_VERSION_MAJOR}")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME "${ORVEL_RUNTIME_PACKAGE}")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+# Any 1.x release can stand in for 1.0.0, so dependent packages ask for at least that.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME "liborvellib-dev")
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA "${ORVEL_DEBIAN_DIR}/triggers")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The shipped library is stripped either way; its debug information goes into a -dbgsym package
+# when the build has some.
+if(CMAKE_BUILD_TYPE MATCHES "^(RelWithDebInfo|Debug)$")
+  set(CPACK_DEBIAN_RUNTIME_DEBUGINFO_PACKAGE ON)
+else()
+  set(CPACK_STRIP_FILES ON)
+endif()
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME "${ORVEL_DEVELOPMENT_PACKAGE}")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
-  "${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME} (= ${PROJECT_VERSION})")
-set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "OrvelLib shared library")
-set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
-  "OrvelLib headers, CMake package and pkg-config file")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "${ORVEL_RUNTIME_PACKAGE} (= ${PROJECT_VERSION})")
+# Debian's extended descriptions: lines under 80 columns, paragraphs apart.
+string(JOIN "\n" ORVEL_PACKAGE_ABOUT
+  "OrvelLib is a small C++ library for 3D graphics programs: single-precision"
+  "vectors, a column-major 4x4 matrix for homogeneous transforms, conversion of"
+  "degrees to radians, and a reader that loads a whole text file as one string."
+  "Every result is the same bits on every platform, whatever flags the host"
+  "program is built with.\n")
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
+  "${ORVEL_PACKAGE_ABOUT}\nThis package holds the shared library.")
+set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "${ORVEL_PACKAGE_ABOUT}
+This package holds the headers, the CMake package (find_package(OrvelLib)
+gives Orvel::OrvelLib) and the pkg-config file.")
+# Read by cmake/OrvelFinishDeb.cmake, which finishes the runtime package after CPack built it.
+set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/OrvelFinishDeb.cmake")
+set(CPACK_ORVEL_SYMBOLS_TEMPLATE "${ORVEL_DEBIAN_DIR}/${ORVEL_RUNTIME_PACKAGE}.symbols")
+set(CPACK_ORVEL_LIBRARY "${CMAKE_INSTALL_FULL_LIBDIR}/libOrvelLib.so.${PROJECT_VERSION}")
 include(CPack)

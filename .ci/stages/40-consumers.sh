@@ -1,18 +1,25 @@
 # OrvelLib as its users consume it, starting from a fresh clone of the committed tree (nothing
-# from a developer's build directory): install into a temporary prefix and build a host with
-# find_package and with pkg-config, also with absolute install dirs; build one against the build
-# tree and one with add_subdirectory; build the Debian packages, list them, and build a host
-# against their extracted contents.
+# from a developer's build directory):
+# - the README's install and pkg-config recipes as written, with $HOME in a scratch directory;
+# - hosts built with find_package against that install, against absolute install dirs and
+#   against the build tree, with pkg-config, with add_subdirectory, and with FetchContent, that
+#   last one installed and run from its install prefix; every host is built twice, once including
+#   <math/...>, once including <OrvelLib/...> with a math/Vector.h of its own on its include path;
+# - the Debian packages: contents, lintian, and a host built against them;
+# - hardening of the installed library, its ABI against tests/abi, and the names that GCC and
+#   Clang builds export.
 source "$(dirname "$0")/../common.sh"
-apt_install "${BASE_PACKAGES[@]}" git pkg-config dpkg-dev
+apt_install "${BASE_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" git pkg-config clang
 
 # CI runs as root on a checkout that may belong to another user; let git read it anyway.
 export GIT_CONFIG_COUNT=1 GIT_CONFIG_KEY_0=safe.directory GIT_CONFIG_VALUE_0="${PWD}"
+export CMAKE_BUILD_PARALLEL_LEVEL=2
 
 work="$(mktemp -d)"
 trap 'rm -rf "${work}"' EXIT
 git clone --quiet "${PWD}" "${work}/src"
-git -C "${work}/src" checkout --quiet --detach "$(git rev-parse HEAD)"
+commit="$(git rev-parse HEAD)"
+git -C "${work}/src" checkout --quiet --detach "${commit}"
 src="${work}/src"
 consumers="${src}/tests/consumers"
 host_input="${consumers}/host.cpp"  # any non-empty text file
@@ -23,47 +30,76 @@ configure_and_install() {
   shift
   cmake -S "${src}" -B "${build}" -G Ninja -D CMAKE_BUILD_TYPE=Release \
     -D ORVELLIB_BUILD_TESTS=OFF -D ORVELLIB_BUILD_EXAMPLES=OFF "$@" >/dev/null
-  cmake --build "${build}" -j 2 >/dev/null
+  cmake --build "${build}" >/dev/null
   cmake --install "${build}" >/dev/null
 }
 
-# run_host <name> <program>: the host exits 0 only when every library call gave the known answer.
-run_host() {
-  local output
-  output="$("$2" "${host_input}")"
-  echo "host via $1: ${output}"
+# run_hosts <name> <directory>: both host programs exit 0 only when every library call gave the
+# known answer.
+run_hosts() {
+  local program
+  for program in host shadowed-host; do
+    echo "${program} via $1: $("$2/${program}" "${host_input}")"
+  done
 }
 
-# cmake_host <name> <project dir> <cmake arguments>...: configure, build and run a host project.
-cmake_host() {
+# cmake_hosts <name> <project dir> <cmake arguments>...: configure, build and run a host project.
+cmake_hosts() {
   local name="$1" project="$2"
   shift 2
   cmake -S "${project}" -B "${work}/host-${name}" -G Ninja -D CMAKE_BUILD_TYPE=Release "$@" \
-    >/dev/null
+    >"${work}/host-${name}.log"
   cmake --build "${work}/host-${name}" >/dev/null
-  run_host "${name}" "${work}/host-${name}/host"
+  run_hosts "${name}" "${work}/host-${name}"
 }
 
-# pkg_config_host <name> <directory of OrvelLib.pc>: compile with the flags pkg-config gives.
-pkg_config_host() {
-  local name="$1"
+# pkg_config_hosts <name> <directory of OrvelLib.pc>: compile with the flags pkg-config gives.
+pkg_config_hosts() {
+  local name="$1" out="${work}/host-$1"
   export PKG_CONFIG_PATH="$2"
   echo "pkg-config --cflags --libs OrvelLib: $(pkg-config --cflags --libs OrvelLib)"
-  c++ -std=c++11 -o "${work}/host-${name}" "${host_input}" $(pkg-config --cflags --libs OrvelLib) \
-    -Wl,-rpath,"$(pkg-config --variable=libdir OrvelLib)"
-  run_host "${name}" "${work}/host-${name}"
+  mkdir -p "${out}"
+  local flags=($(pkg-config --cflags --libs OrvelLib)
+    -Wl,-rpath,"$(pkg-config --variable=libdir OrvelLib)")
+  c++ -std=c++11 -o "${out}/host" "${consumers}/host.cpp" "${flags[@]}"
+  c++ -std=c++11 -o "${out}/shadowed-host" -I "${consumers}/host-include" \
+    "${consumers}/shadowed-host.cpp" "${flags[@]}"
+  run_hosts "${name}" "${out}"
   unset PKG_CONFIG_PATH
 }
 
-# An ordinary install into a prefix.
-prefix="${work}/prefix"
-configure_and_install "${work}/build" -D CMAKE_INSTALL_PREFIX="${prefix}"
+# readme_block <name>: the fenced block that follows "<!-- consumer-stage: <name> -->" in the
+# README.
+readme_block() {
+  local block
+  block="$(awk -v marker="<!-- consumer-stage: $1 -->" '
+    $0 == marker { found = 1; next }
+    found && /^```/ { if (inside) exit; inside = 1; next }
+    inside { print }' "${src}/README.md")"
+  [[ -n ${block} ]] || { echo "README.md has no block marked $1" >&2; exit 1; }
+  echo "${block}"
+}
+
+# The README as a newcomer follows it: install into $HOME/.local from the source tree, then build
+# the first host program with pkg-config and run it.
+home="${work}/home"
+mkdir -p "${home}"
+readme_block app.cpp >"${home}/app.cpp"
+install_recipe="$(readme_block install)"
+pkg_config_recipe="$(readme_block pkg-config)"
+echo "first line of notes" >"${home}/notes.txt"
+(cd "${src}" && HOME="${home}" bash -euo pipefail -c "${install_recipe}") >/dev/null
+readme_output="$(cd "${home}" && HOME="${home}" bash -euo pipefail -c "${pkg_config_recipe}")"
+echo "README's first host program, built with pkg-config: ${readme_output//$'\n'/ | }"
+grep -q '^3 1 1$' <<<"${readme_output}"
+prefix="${home}/.local"
+
 soname="$(readelf -d "${prefix}/lib/libOrvelLib.so.1.0.0" | grep SONAME)"
 echo "${soname}"
 grep -q 'Library soname: \[libOrvelLib.so.1\]' <<<"${soname}"
 test "$(readlink "${prefix}/lib/libOrvelLib.so")" = libOrvelLib.so.1
-cmake_host find_package "${consumers}/find_package" -D CMAKE_PREFIX_PATH="${prefix}"
-pkg_config_host pkg-config "${prefix}/lib/pkgconfig"
+cmake_hosts find_package "${consumers}/find_package" -D CMAKE_PREFIX_PATH="${prefix}"
+pkg_config_hosts pkg-config "${prefix}/lib/pkgconfig"
 
 # SameMajorVersion: a host asking for OrvelLib 2 must not get 1.0.0.
 mkdir "${work}/wants-2"
@@ -81,27 +117,48 @@ echo "find_package(OrvelLib 2) refuses 1.0.0"
 absolute="${work}/absolute"
 configure_and_install "${work}/build-absolute" -D CMAKE_INSTALL_PREFIX="${absolute}/prefix" \
   -D CMAKE_INSTALL_LIBDIR="${absolute}/libraries" -D CMAKE_INSTALL_INCLUDEDIR="${absolute}/headers"
-cmake_host find_package-absolute "${consumers}/find_package" \
+cmake_hosts find_package-absolute "${consumers}/find_package" \
   -D OrvelLib_DIR="${absolute}/libraries/cmake/OrvelLib"
-pkg_config_host pkg-config-absolute "${absolute}/libraries/pkgconfig"
+pkg_config_hosts pkg-config-absolute "${absolute}/libraries/pkgconfig"
 
-# The build tree's own package, and OrvelLib built as part of the host.
-cmake_host build-tree "${consumers}/find_package" -D OrvelLib_DIR="${work}/build"
-cmake_host add_subdirectory "${consumers}/add_subdirectory" -D ORVELLIB_SOURCE_DIR="${src}"
+# The build tree's own package (the README's build), and OrvelLib built as part of the host.
+cmake_hosts build-tree "${consumers}/find_package" -D OrvelLib_DIR="${src}/build/release"
+cmake_hosts add_subdirectory "${consumers}/add_subdirectory" -D ORVELLIB_SOURCE_DIR="${src}"
 
-# Debian packages for /usr: a runtime and a development package.
-cmake -S "${src}" -B "${work}/build-deb" -G Ninja -D CMAKE_BUILD_TYPE=Release \
-  -D ORVELLIB_BUILD_TESTS=OFF -D ORVELLIB_BUILD_EXAMPLES=OFF -D CMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build "${work}/build-deb" -j 2 >/dev/null
-(cd "${work}/build-deb" && cpack -G DEB >"${work}/cpack.log" 2>&1) || { cat "${work}/cpack.log"; exit 1; }
-runtime_deb="$(ls "${work}"/build-deb/liborvellib1_*.deb)"
-dev_deb="$(ls "${work}"/build-deb/liborvellib-dev_*.deb)"
-for deb in "${runtime_deb}" "${dev_deb}"; do
+# A host that fetches OrvelLib from the clone, with BUILD_SHARED_LIBS=OFF as many projects set
+# it, installed and run from its install prefix, which then holds the runtime library alone.
+cmake_hosts fetch_content "${consumers}/fetch_content" -D BUILD_SHARED_LIBS=OFF \
+  -D ORVELLIB_GIT_REPOSITORY="${src}" -D ORVELLIB_GIT_TAG="${commit}" \
+  -D CMAKE_INSTALL_PREFIX="${work}/app"
+test "$(grep -c 'OrvelLib is always a shared library' "${work}/host-fetch_content.log")" = 1
+cmake --install "${work}/host-fetch_content" >/dev/null
+(cd "${work}/app" && find . -type f -o -type l | sort)
+test ! -e "${work}/app/include"
+run_hosts "fetch_content, installed" "${work}/app/bin"
+
+# A top-level BUILD_TESTING=OFF registers no test and needs no GoogleTest.
+cmake -S "${src}" -B "${work}/build-no-tests" -G Ninja --no-warn-unused-cli -D BUILD_TESTING=OFF \
+  -D CMAKE_DISABLE_FIND_PACKAGE_GTest=ON >/dev/null
+ctest --test-dir "${work}/build-no-tests" -N | grep -q '^Total Tests: 0$'
+echo "BUILD_TESTING=OFF: no tests, GoogleTest not needed"
+
+# Debian packages for /usr: runtime, development and debug symbols.
+(cd "${src}" && cmake --workflow --preset package >"${work}/package.log" 2>&1) ||
+  { cat "${work}/package.log"; exit 1; }
+packages="${src}/build/package"
+runtime_deb="$(ls "${packages}"/liborvellib1_*.deb)"
+dev_deb="$(ls "${packages}"/liborvellib-dev_*.deb)"
+dbgsym_ddeb="$(ls "${packages}"/liborvellib1-dbgsym_*.ddeb)"
+for deb in "${runtime_deb}" "${dev_deb}" "${dbgsym_ddeb}"; do
   echo "--- $(basename "${deb}")"
   dpkg-deb -f "${deb}" Package Version Architecture Depends
   dpkg-deb -c "${deb}" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }' |
     grep -v '/$'
 done
+echo "--- control files of $(basename "${runtime_deb}")"
+dpkg-deb --ctrl-tarfile "${runtime_deb}" | tar -t | grep -v '/$'
+dpkg-deb --ctrl-tarfile "${runtime_deb}" | tar -xO ./shlibs ./triggers
+dpkg-deb --ctrl-tarfile "${runtime_deb}" | tar -xO ./symbols | head -4
 # expect_in <package> <regex>: the package lists a path matching the regex.
 expect_in() {
   local listing
@@ -110,12 +167,49 @@ expect_in() {
 }
 expect_in "${runtime_deb}" '/usr/lib/.*/libOrvelLib\.so\.1\.0\.0$'
 expect_in "${runtime_deb}" '/usr/lib/.*/libOrvelLib\.so\.1 -> libOrvelLib\.so\.1\.0\.0$'
+expect_in "${runtime_deb}" '/usr/share/doc/liborvellib1/copyright$'
 expect_in "${dev_deb}" '/usr/include/OrvelLib/math/Vector\.h$'
 expect_in "${dev_deb}" '/usr/include/OrvelLib/math/Matrix4\.h$'
 expect_in "${dev_deb}" '/usr/include/OrvelLib/utils/FileManager\.h$'
+expect_in "${dev_deb}" '/usr/include/OrvelLib/OrvelVersion\.h$'
 expect_in "${dev_deb}" '/usr/lib/.*/cmake/OrvelLib/OrvelLibConfig\.cmake$'
 expect_in "${dev_deb}" '/usr/lib/.*/pkgconfig/OrvelLib\.pc$'
+expect_in "${dbgsym_ddeb}" '/usr/lib/debug/\.build-id/.*\.debug$'
+test "$(dpkg-deb --ctrl-tarfile "${runtime_deb}" | tar -xO ./shlibs)" = \
+  "libOrvelLib 1 liborvellib1 (>= 1.0.0)"
+echo "--- lintian"
+lintian --fail-on error "${runtime_deb}" "${dev_deb}" "${dbgsym_ddeb}"
+echo "lintian: no errors"
+
 dpkg-deb -x "${runtime_deb}" "${work}/root"
 dpkg-deb -x "${dev_deb}" "${work}/root"
 grep -q '^prefix=/usr$' "${work}"/root/usr/lib/*/pkgconfig/OrvelLib.pc
-cmake_host deb "${consumers}/find_package" -D CMAKE_PREFIX_PATH="${work}/root/usr"
+cmake_hosts deb "${consumers}/find_package" -D CMAKE_PREFIX_PATH="${work}/root/usr"
+
+# Hardening of the library as installed from the README and from the package: stack canaries,
+# read-only relocations and immediate binding. (Nothing in it can be fortified: every buffer's
+# size is known only at run time. Control-flow protection and stack clash protection are left to
+# the flags a distribution builds with.)
+for library in "${prefix}/lib/libOrvelLib.so.1.0.0" \
+  "${work}"/root/usr/lib/*/libOrvelLib.so.1.0.0; do
+  hardening-check --nopie --nofortify --nocfprotection "${library}"
+done
+
+# The ABI of the packaged build (which has debug information) against the committed baseline.
+"${src}/tests/abi/check-abi.sh" "${packages}/lib/libOrvelLib.so.1"
+
+# GCC and Clang builds export the same names, compared demangled (a constructor's complete and
+# base-object variants may differ between them), and both match the packages' symbols file.
+cmake -S "${src}" -B "${work}/build-clang" -G Ninja -D CMAKE_CXX_COMPILER=clang++ \
+  -D CMAKE_BUILD_TYPE=Release -D ORVELLIB_BUILD_TESTS=OFF -D ORVELLIB_BUILD_EXAMPLES=OFF >/dev/null
+cmake --build "${work}/build-clang" >/dev/null
+exported_names() {
+  nm -D --defined-only --format=just-symbols "$1" | c++filt | sort -u
+}
+diff <(exported_names "${packages}/lib/libOrvelLib.so.1") \
+  <(exported_names "${work}/build-clang/lib/libOrvelLib.so.1")
+echo "GCC and Clang builds export the same $(exported_names "${packages}/lib/libOrvelLib.so.1" |
+  wc -l) names"
+(cd "${work}" && dpkg-gensymbols -pliborvellib1 -v1.0.0 -O/dev/null -c4 \
+  -e"${work}/build-clang/lib/libOrvelLib.so.1" -I"${packages}/debian/liborvellib1.symbols")
+echo "the Clang build matches the packages' symbols file"

@@ -3,7 +3,7 @@
 
 // OrvelLib 4x4 matrix for homogeneous transforms, and degrees-to-radians conversion.
 //
-//   #include <math/Matrix4.h>
+//   #include <OrvelLib/math/Matrix4.h>  // or <math/Matrix4.h>
 //   using namespace OrvelMath;
 //
 //   Matrix4 model(1.0f);                 // identity
@@ -28,8 +28,9 @@
 // host has set (see Vector.h). An operand may be the object itself (M.Multiply(M) gives M
 // squared).
 
-#include "OrvelApi.h"
-#include "math/Vector.h"
+// Relative to this header, so that a host header of the same name can never be found instead.
+#include "../OrvelApi.h"
+#include "Vector.h"
 
 namespace OrvelMath {
 

@@ -26,36 +26,54 @@
 namespace OrvelMath {
 namespace Kernels {
 
+// Results are built as values, not in local arrays: where an array stays on the stack (32-bit
+// ARM), -fstack-protector-strong gives the function a canary, which costs more than the arithmetic.
 struct Scalar {
   // r = a x b. Element (j, k) is +0.0 + a(j,0)*b(0,k) + a(j,1)*b(1,k) + a(j,2)*b(2,k) +
-  // a(j,3)*b(3,k), left to right; +0.0 first, so four -0.0 products give +0.0. r may be a or b.
+  // a(j,3)*b(3,k), left to right; +0.0 first, so four -0.0 products give +0.0.
   static void Product(const float* a, const float* b, float* r) {
-    float result[16];
-    for (int k = 0; k < 4; ++k) {
-      for (int j = 0; j < 4; ++j) {
-        float sum = 0.0f;
-        for (int i = 0; i < 4; ++i) sum = sum + a[4 * i + j] * b[4 * k + i];
-        result[4 * k + j] = sum;
-      }
-    }
-    for (int i = 0; i < 16; ++i) r[i] = result[i];
+    const Vector4f r0 = Column(a, b);
+    const Vector4f r1 = Column(a, b + 4);
+    const Vector4f r2 = Column(a, b + 8);
+    const Vector4f r3 = Column(a, b + 12);
+    // Every input is read before the first store, so r may be a or b.
+    Store(r, r0);
+    Store(r + 4, r1);
+    Store(r + 8, r2);
+    Store(r + 12, r3);
   }
 
   // Rows 0..3 of m x v: ((m[i]*x + m[4+i]*y) + m[8+i]*z) + m[12+i]*w. No 0.0 is added first.
   static Vector4f Transform(const float* m, const Vector4f& v) {
-    float r[4];
-    for (int i = 0; i < 4; ++i) r[i] = Row(m, i, v.x, v.y, v.z) + m[12 + i] * v.w;
-    return Vector4f(r[0], r[1], r[2], r[3]);
+    return Vector4f(Row(m, 0, v.x, v.y, v.z) + m[12] * v.w, Row(m, 1, v.x, v.y, v.z) + m[13] * v.w,
+                    Row(m, 2, v.x, v.y, v.z) + m[14] * v.w, Row(m, 3, v.x, v.y, v.z) + m[15] * v.w);
   }
 
   // Rows 0..2 of m x (p, 1): the last column is added as it is (times 1, exactly).
   static Vector3f TransformPoint(const float* m, const Vector3f& p) {
-    float r[3];
-    for (int i = 0; i < 3; ++i) r[i] = Row(m, i, p.x, p.y, p.z) + m[12 + i];
-    return Vector3f(r[0], r[1], r[2]);
+    return Vector3f(Row(m, 0, p.x, p.y, p.z) + m[12], Row(m, 1, p.x, p.y, p.z) + m[13],
+                    Row(m, 2, p.x, p.y, p.z) + m[14]);
   }
 
  private:
+  // One column of a product: rows 0..3 of a times the column b[0..3].
+  static Vector4f Column(const float* a, const float* b) {
+    return Vector4f(Element(a, 0, b), Element(a, 1, b), Element(a, 2, b), Element(a, 3, b));
+  }
+
+  static float Element(const float* a, int j, const float* b) {
+    float sum = 0.0f;
+    for (int i = 0; i < 4; ++i) sum = sum + a[4 * i + j] * b[i];
+    return sum;
+  }
+
+  static void Store(float* r, const Vector4f& column) {
+    r[0] = column.x;
+    r[1] = column.y;
+    r[2] = column.z;
+    r[3] = column.w;
+  }
+
   static float Row(const float* m, int i, float x, float y, float z) {
     float sum = m[i] * x;
     sum = sum + m[4 + i] * y;

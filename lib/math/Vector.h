@@ -3,7 +3,7 @@
 
 // OrvelLib vectors: Vector2f, Vector3f and Vector4f, plain structs of 32-bit floats.
 //
-//   #include <math/Vector.h>
+//   #include <OrvelLib/math/Vector.h>  // or <math/Vector.h>
 //   using OrvelMath::Vector3f;
 //
 //   Vector3f a(1.0f, 2.0f, 3.0f);
@@ -31,7 +31,8 @@
 // flush-to-zero the calling thread has set, and hands that state back unchanged; the status flags
 // the operation raised are added to the thread's, and exception traps the host enabled stay on.
 
-#include "OrvelApi.h"
+// Relative to this header, so that a host header of the same name can never be found instead.
+#include "../OrvelApi.h"
 
 namespace OrvelMath {
 

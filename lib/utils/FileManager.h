@@ -3,7 +3,7 @@
 
 // OrvelLib whole-file reader.
 //
-//   #include <utils/FileManager.h>
+//   #include <OrvelLib/utils/FileManager.h>  // or <utils/FileManager.h>
 //
 //   const char* text = OrvelUtils::OrvelFileManager::ReadFromFile("shaders/basic.vert");
 //   if (text[0] != '\0') {
@@ -32,7 +32,8 @@
 // Threads: calls may run on any threads at once; the library keeps no state between calls. Only
 // the failure message shares a resource, std::cout, where it may interleave with other output.
 
-#include "OrvelApi.h"
+// Relative to this header, so that a host header of the same name can never be found instead.
+#include "../OrvelApi.h"
 
 namespace OrvelUtils {
 namespace OrvelFileManager {

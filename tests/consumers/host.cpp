@@ -1,6 +1,6 @@
-// A host program as OrvelLib's users write it. The consumer checks build it against an
-// installed OrvelLib (find_package and pkg-config), a build tree, and a source tree
-// (add_subdirectory), and run it: it exits 0 only when every call gave the known answer.
+// A host program as OrvelLib's users write it, including OrvelLib's headers as <math/...>. The
+// consumer checks build it in every way a host can take OrvelLib (tests/consumers/hosts.cmake)
+// and run it: it exits 0 only when every call gave the known answer.
 //
 //   host <file>   <file> is any non-empty text file, read with ReadFromFile
 
