@@ -33,7 +33,7 @@ install(TARGETS OrvelLib
   INCLUDES DESTINATION "${ORVEL_INCLUDE_DESTINATION}" "${CMAKE_INSTALL_INCLUDEDIR}")
 
 # The public headers in their math/ and utils/ folders, and the generated version header;
-# math/StrictFloat.h and math/MatrixKernels.h are internal to the library.
+# math/StrictFloat.h, math/FloatEnvironment.h and math/MatrixKernels.h are internal to the library.
 foreach(header IN LISTS ORVEL_PUBLIC_HEADERS)
   get_filename_component(folder "${header}" DIRECTORY)
   install(FILES "lib/${header}"
