@@ -1,7 +1,10 @@
 #include "Camera.h"
 
+#include "FloatBits.h"
+
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 using OrvelMath::Matrix4;
 using OrvelMath::ToRadians;
@@ -91,11 +94,23 @@ struct Box {
   Triple high;
 };
 
+// `value` in double, exactly, even when it is a denormal that a host's denormals-are-zero mode
+// would read as 0: such a value is rebuilt from its bits instead.
+double Widened(float value) {
+  const std::uint32_t bits = BitsOf(value);
+  if ((bits & 0x7f800000u) != 0) return value;
+  const double magnitude = static_cast<double>(bits & 0x007fffffu) * 0x1p-149;
+  return (bits & 0x80000000u) != 0 ? -magnitude : magnitude;
+}
+
+Triple Widened(const Vector3f& v) {
+  return {Widened(v.x), Widened(v.y), Widened(v.z)};
+}
+
 Box BoundsOf(const std::vector<Vector3f>& vertices) {
-  const Vector3f& first = vertices.front();
-  Box box{{first.x, first.y, first.z}, {first.x, first.y, first.z}};
+  Box box{Widened(vertices.front()), Widened(vertices.front())};
   for (const Vector3f& v : vertices) {
-    const Triple p{v.x, v.y, v.z};
+    const Triple p = Widened(v);
     for (int i = 0; i < 3; ++i) {
       box.low[i] = std::min(box.low[i], p[i]);
       box.high[i] = std::max(box.high[i], p[i]);
