@@ -1,23 +1,24 @@
-// The OrvelLib wireframe demo: loads a mesh with ReadFromFile, builds model, view and projection
-// matrices element by element, transforms every vertex with Matrix4::Multiply(const Vector4f&),
-// and draws the edges into an SVG file.
+// The OrvelLib wireframe demo: loads a mesh with ReadFromFile, frames it with model, view and
+// projection matrices built element by element, transforms every vertex with
+// Matrix4::Multiply(const Vector4f&), and draws the edges and points into an SVG file.
 //
 //   OrvelDemo [mesh.obj [picture.svg]]
 //
 // It prints where the picture went and a digest of the bits of every transformed vertex. The
-// library computes those vertices one IEEE-754 single-precision operation at a time, so the
-// digest is the same on every platform; the demo's own arithmetic (w-division and screen
-// mapping) only decides where lines land in the picture.
+// library computes those vertices one IEEE-754 single-precision operation at a time, and the
+// matrix comes from Camera.cpp, which rounds alike everywhere, so the digest is the same on every
+// platform; the rest of the demo's arithmetic (w-division and screen mapping) only decides where
+// lines land in the picture.
 
 #include <math/Matrix4.h>
 #include <math/Vector.h>
 
+#include "Camera.h"
+#include "FloatBits.h"
 #include "Mesh.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <fstream>
 #include <iomanip>
@@ -30,83 +31,18 @@
 #include <vector>
 
 using OrvelMath::Matrix4;
-using OrvelMath::ToRadians;
 using OrvelMath::Vector4f;
 
 namespace {
 
 const int kPictureSize = 800;  // pixels, square
 
-struct SinCos {
-  float sin;
-  float cos;
-};
-
-// sin and cos by their Taylor series in double, rounded once to float. Platforms' libm
-// functions may differ in the last bit, which could change a rounded float and with it the
-// digest; these sums of basic operations come out the same everywhere. |radians| <= pi.
-SinCos SinCosOf(float radians) {
-  const double x = radians;
-  double sinTerm = x, cosTerm = 1.0, sinSum = 0.0, cosSum = 0.0;
-  for (int n = 1; n < 40; n += 2) {
-    sinSum += sinTerm;
-    cosSum += cosTerm;
-    sinTerm *= -x * x / ((n + 1) * (n + 2));
-    cosTerm *= -x * x / (n * (n + 1));
-  }
-  return {static_cast<float>(sinSum), static_cast<float>(cosSum)};
-}
-
-// Rotations of column vectors, counter-clockwise when looking down the axis towards the origin.
-Matrix4 RotationX(float degrees) {
-  const SinCos a = SinCosOf(ToRadians(degrees));
-  Matrix4 r(1.0f);
-  r.m[5] = a.cos;
-  r.m[6] = a.sin;
-  r.m[9] = -a.sin;
-  r.m[10] = a.cos;
-  return r;
-}
-
-Matrix4 RotationZ(float degrees) {
-  const SinCos a = SinCosOf(ToRadians(degrees));
-  Matrix4 r(1.0f);
-  r.m[0] = a.cos;
-  r.m[1] = a.sin;
-  r.m[4] = -a.sin;
-  r.m[5] = a.cos;
-  return r;
-}
-
-Matrix4 Translation(float x, float y, float z) {
-  Matrix4 t(1.0f);
-  t.m[12] = x;
-  t.m[13] = y;
-  t.m[14] = z;
-  return t;
-}
-
-// The usual right-handed perspective projection looking down -z, onto clip coordinates whose
-// w is the distance in front of the eye. Elements are computed in double and rounded once.
-Matrix4 Perspective(float fieldOfViewDegrees, double aspect, double zNear, double zFar) {
-  const SinCos half = SinCosOf(ToRadians(fieldOfViewDegrees * 0.5f));
-  const double focal = static_cast<double>(half.cos) / half.sin;
-  Matrix4 p;  // all zero
-  p.m[0] = static_cast<float>(focal / aspect);
-  p.m[5] = static_cast<float>(focal);
-  p.m[10] = static_cast<float>((zFar + zNear) / (zNear - zFar));
-  p.m[11] = -1.0f;
-  p.m[14] = static_cast<float>(2.0 * zFar * zNear / (zNear - zFar));
-  return p;
-}
-
 // FNV-1a, 64 bits, over each float's bit pattern in little-endian byte order, with every NaN
 // counted as the one quiet NaN 0x7fc00000 so that a NaN's payload cannot change the digest.
 class Digest {
  public:
   void Add(float value) {
-    std::uint32_t bits = 0x7fc00000u;
-    if (value == value) std::memcpy(&bits, &value, sizeof bits);
+    const std::uint32_t bits = IsNaN(value) ? 0x7fc00000u : BitsOf(value);
     for (int shift = 0; shift < 32; shift += 8) {
       hash_ = (hash_ ^ ((bits >> shift) & 0xffu)) * 0x100000001b3u;
     }
@@ -131,61 +67,106 @@ Point ToScreen(const Vector4f& clip) {
 
 // In front of the eye, and on finite picture coordinates (any mesh may come in).
 bool IsDrawable(const Vector4f& clip) {
-  if (!(clip.w > 0.0f)) return false;  // behind the eye, or NaN
+  if (!IsFinite(clip.w) || !(clip.w > 0.0f)) return false;  // not finite, or behind the eye
   const Point p = ToScreen(clip);
-  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.depth);
+  return IsFinite(p.x) && IsFinite(p.y);
 }
 
+// Each edge once: those around the faces and those along the polylines.
 std::set<std::pair<std::size_t, std::size_t>> UniqueEdges(const Mesh& mesh) {
   std::set<std::pair<std::size_t, std::size_t>> edges;
+  const auto add = [&edges](std::size_t a, std::size_t b) {
+    if (a != b) edges.insert(std::minmax(a, b));
+  };
   for (const std::vector<std::size_t>& face : mesh.faces) {
-    for (std::size_t i = 0; i < face.size(); ++i) {
-      const std::size_t a = face[i], b = face[(i + 1) % face.size()];
-      if (a != b) edges.insert(std::minmax(a, b));
-    }
+    for (std::size_t i = 0; i < face.size(); ++i) add(face[i], face[(i + 1) % face.size()]);
+  }
+  for (const std::vector<std::size_t>& line : mesh.polylines) {
+    for (std::size_t i = 1; i < line.size(); ++i) add(line[i - 1], line[i]);
   }
   return edges;
 }
 
-// Edges drawn as one path per depth band, the far bands fainter, so the picture reads as 3D.
-// Edges with an end behind the eye, or too close to it to map, are left out.
-void WriteSvg(const std::string& path, const std::vector<Vector4f>& clip, const Mesh& mesh) {
-  const int kBands = 4;
-  float nearest = 0.0f, farthest = 0.0f;
-  bool any = false;
-  for (const Vector4f& v : clip) {
-    if (!IsDrawable(v)) continue;
-    nearest = any ? std::min(nearest, v.w) : v.w;
-    farthest = any ? std::max(farthest, v.w) : v.w;
-    any = true;
+// Depth bands of the drawable vertices, near to far: far ones are drawn fainter, so that the
+// picture reads as 3D.
+class DepthBands {
+ public:
+  static constexpr int kCount = 4;
+
+  explicit DepthBands(const std::vector<Vector4f>& clip) {
+    bool any = false;
+    for (const Vector4f& v : clip) {
+      if (!IsDrawable(v)) continue;
+      nearest_ = any ? std::min(nearest_, v.w) : v.w;
+      farthest_ = any ? std::max(farthest_, v.w) : v.w;
+      any = true;
+    }
   }
-  const float range = farthest - nearest;
-  std::vector<std::string> bands(kBands);
+
+  int Of(float depth) const {
+    const float range = farthest_ - nearest_;
+    const int band = range > 0.0f ? static_cast<int>((depth - nearest_) / range * kCount) : 0;
+    return std::min(std::max(band, 0), kCount - 1);
+  }
+
+ private:
+  float nearest_ = 0.0f;
+  float farthest_ = 0.0f;
+};
+
+// "x y", to a tenth of a pixel.
+std::string At(const Point& p) {
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(1) << p.x << ' ' << p.y;
+  return text.str();
+}
+
+void WritePath(std::ostream& svg, const std::string& data, const char* width, double opacity) {
+  if (data.empty()) return;
+  svg << "<path fill=\"none\" stroke=\"#1f4e79\" stroke-width=\"" << width
+      << "\" stroke-linecap=\"round\" stroke-opacity=\"" << opacity << "\" d=\"" << data
+      << "\"/>\n";
+}
+
+// Lines and dots (zero-length segments with round caps), one path of each per depth band.
+// Edges with an end behind the eye, or too close to it to map, are left out, and such points too.
+void WriteSvg(const std::string& path, const std::vector<Vector4f>& clip, const Mesh& mesh) {
+  const DepthBands bands(clip);
+  std::vector<std::string> lines(DepthBands::kCount), dots(DepthBands::kCount);
   for (const auto& edge : UniqueEdges(mesh)) {
     const Vector4f& a = clip[edge.first];
     const Vector4f& b = clip[edge.second];
     if (!IsDrawable(a) || !IsDrawable(b)) continue;
     const Point p = ToScreen(a), q = ToScreen(b);
-    const float depth = (p.depth + q.depth) * 0.5f;
-    int band = range > 0.0f ? static_cast<int>((depth - nearest) / range * kBands) : 0;
-    band = std::min(std::max(band, 0), kBands - 1);
-    std::ostringstream segment;
-    segment << std::fixed << std::setprecision(1) << 'M' << p.x << ' ' << p.y << 'L' << q.x << ' '
-            << q.y;
-    bands[band] += segment.str();
+    lines[bands.Of((p.depth + q.depth) * 0.5f)] += 'M' + At(p) + 'L' + At(q);
+  }
+  for (std::size_t index : std::set<std::size_t>(mesh.points.begin(), mesh.points.end())) {
+    if (!IsDrawable(clip[index])) continue;
+    const Point p = ToScreen(clip[index]);
+    dots[bands.Of(p.depth)] += 'M' + At(p) + "h0";
   }
 
   std::ofstream svg(path, std::ios::binary);
   svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kPictureSize << "\" height=\""
       << kPictureSize << "\" viewBox=\"0 0 " << kPictureSize << ' ' << kPictureSize << "\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-  for (int band = kBands - 1; band >= 0; --band) {  // far to near
-    svg << "<path fill=\"none\" stroke=\"#1f4e79\" stroke-width=\"1.2\" stroke-linecap=\"round\""
-        << " stroke-opacity=\"" << 1.0 - 0.2 * band << "\" d=\"" << bands[band] << "\"/>\n";
+  for (int band = DepthBands::kCount - 1; band >= 0; --band) {  // far to near
+    const double opacity = 1.0 - 0.2 * band;
+    WritePath(svg, lines[band], "1.2", opacity);
+    WritePath(svg, dots[band], "3.5", opacity);
   }
   svg << "</svg>\n";
   svg.close();
   if (!svg) throw std::runtime_error(path + ": cannot write the picture");
+}
+
+// "768 vertices, 768 faces", then the polylines and points where there are any.
+std::string Counts(const Mesh& mesh) {
+  std::string counts = std::to_string(mesh.vertices.size()) + " vertices, " +
+                       std::to_string(mesh.faces.size()) + " faces";
+  if (!mesh.polylines.empty()) counts += ", " + std::to_string(mesh.polylines.size()) + " lines";
+  if (!mesh.points.empty()) counts += ", " + std::to_string(mesh.points.size()) + " points";
+  return counts;
 }
 
 }  // namespace
@@ -202,15 +183,7 @@ int main(int argc, char** argv) {
 
   try {
     const Mesh mesh = LoadMesh(meshPath);
-
-    // Model: stand one lobe of the knot upright, then tip the top away from the eye.
-    Matrix4 model = RotationX(-35.0f);
-    model.Multiply(RotationZ(90.0f));
-    // View: the eye 12 units in front of the origin, looking down -z.
-    const Matrix4 view = Translation(0.0f, 0.0f, -12.0f);
-    Matrix4 transform = Perspective(40.0f, 1.0, 1.0, 100.0);
-    transform *= view;
-    transform *= model;  // clip = projection x view x model x vertex
+    const Matrix4 transform = FramingTransform(mesh.vertices);
 
     std::vector<Vector4f> clip;
     clip.reserve(mesh.vertices.size());
@@ -222,8 +195,7 @@ int main(int argc, char** argv) {
     }
 
     WriteSvg(svgPath, clip, mesh);
-    std::cout << "mesh:    " << meshPath << " (" << mesh.vertices.size() << " vertices, "
-              << mesh.faces.size() << " faces)\n"
+    std::cout << "mesh:    " << meshPath << " (" << Counts(mesh) << ")\n"
               << "picture: " << svgPath << '\n'
               << "digest:  fnv1a64 " << std::hex << std::setw(16) << std::setfill('0')
               << digest.Value() << std::endl;
