@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +24,7 @@
 
 #ifdef __linux__
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -295,6 +298,61 @@ TEST_F(ReadFromFileDeathTest, StdinFedByAPipeIsReadToItsEnd) {
   });
 }
 
+// A handler installed without SA_RESTART makes a blocked open() or read() fail with EINTR, and the
+// reader must go on where it stopped. SIGUSR1 hits the reading thread every 200 us while the
+// writer first keeps it waiting in open(), then feeds the FIFO in bursts it has to wait for.
+TEST_F(ReadFromFileDeathTest, FifoComesBackWholeWhileSignalsInterruptTheReader) {
+  const std::string path = (dir_ / "fifo").string();
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  constexpr std::size_t kBurst = 4096;
+  const std::string content = RandomText(40 * kBurst, 5);
+  ExpectInChild([&] {
+    static std::atomic<int> interruptions{0};
+    struct sigaction action = {};
+    action.sa_handler = [](int) { ++interruptions; };
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR1, &action, nullptr), 0);
+    std::signal(SIGPIPE, SIG_IGN);  // a reader that gave up early fails the checks, not the child
+    const pthread_t reader = pthread_self();
+    std::atomic<bool> reading{true}, written{false};
+    std::thread interrupter([&] {
+      while (reading) {
+        pthread_kill(reader, SIGUSR1);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    });
+    std::thread writer([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      const int fd = open(path.c_str(), O_WRONLY);
+      for (std::size_t at = 0; at < content.size(); at += kBurst) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (write(fd, content.data() + at, kBurst) < 0) break;
+      }
+      close(fd);
+      written = true;
+    });
+    const char* text = ReadFromFile(path.c_str());
+    reading = false;
+    interrupter.join();
+    // A reader that gave up early must not leave the writer waiting in open() for ever.
+    while (!written) close(open(path.c_str(), O_RDONLY | O_NONBLOCK));
+    writer.join();
+    EXPECT_GT(interruptions.load(), 0);
+    EXPECT_EQ(std::strlen(text), content.size()) << "bytes that came back";
+    EXPECT_TRUE(text == content);
+    if (text[0] != '\0') delete[] text;
+  });
+}
+
+// /proc/self/mem opens, but its first read fails with EIO (nothing is mapped at address 0). A read
+// error must not pass for an empty file.
+TEST_F(ReadFromFileTest, ReadErrorIsReportedLikeAFileThatCantBeOpened) {
+  const char* failure = FailureResult();
+  StdoutCapture output;
+  EXPECT_EQ(ReadFromFile("/proc/self/mem"), failure);
+  EXPECT_EQ(output.Text(), "Couldnt read file at: /proc/self/mem\n");
+}
+
 // /proc files report a size of 0 or none at all, yet have content.
 TEST_F(ReadFromFileDeathTest, ProcFileIsReadDespiteItsSizeOfZero) {
   ExpectInChild([] {
@@ -338,6 +396,7 @@ TEST_F(ReadFromFileTest, NoFileDescriptorStaysOpen) {
   }
   ReadFromFile(dir_.string().c_str());
   ReadFromFile((dir_ / "missing").string().c_str());
+  ReadFromFile("/proc/self/mem");
   EXPECT_EQ(OpenDescriptors(), before);
 }
 
