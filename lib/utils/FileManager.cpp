@@ -1,5 +1,6 @@
 #include "utils/FileManager.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,16 @@ struct FileCloser {
   void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens `path` in text mode, again whenever a signal interrupts the open: opening a FIFO waits
+// there for a writer.
+FileHandle OpenForReading(const char* path) {
+  if (path == nullptr) return nullptr;
+  for (;;) {
+    FileHandle file(std::fopen(path, "rt"));
+    if (file != nullptr || errno != EINTR) return file;
+  }
+}
 
 // What ExpectedSize reports besides a byte count.
 constexpr std::int64_t kUnknownSize = -1;
@@ -58,14 +69,26 @@ std::int64_t ExpectedSize(std::FILE* file) {
   return end;
 }
 
+// Reads up to `count` bytes into `buffer` and returns how many arrived, going on where a signal
+// interrupted the read (a FIFO or a pipe waiting for its writer, under a handler without
+// SA_RESTART). Fewer than `count` means the end of the file or a read error: std::ferror tells.
+std::size_t ReadUpTo(std::FILE* file, char* buffer, std::size_t count) {
+  std::size_t got = std::fread(buffer, 1, count, file);
+  while (got < count && std::ferror(file) != 0 && errno == EINTR) {
+    std::clearerr(file);
+    got += std::fread(buffer + got, 1, count - got, file);
+  }
+  return got;
+}
+
 // Reads up to `size` bytes into a buffer of size + 1. Text mode may deliver fewer bytes (CRLF
 // translation, a Ctrl-Z), and so may a file that shrank meanwhile: only the tail after what was
-// read is zeroed, so memory is written once.
+// read is zeroed, so memory is written once. A read error is for the caller to spot.
 char* ReadKnownSize(std::FILE* file, std::uint64_t size) {
   if (size >= std::numeric_limits<std::size_t>::max()) throw std::bad_alloc();
   const std::size_t n = static_cast<std::size_t>(size);
   char* buffer = new char[n + 1];
-  const std::size_t got = std::fread(buffer, 1, n, file);
+  const std::size_t got = ReadUpTo(file, buffer, n);
   std::memset(buffer + got, 0, n + 1 - got);
   return buffer;
 }
@@ -77,7 +100,7 @@ char* ReadToEnd(std::FILE* file) {
   std::unique_ptr<char[]> chunks(new char[capacity]);
   std::size_t length = 0;
   for (;;) {
-    length += std::fread(chunks.get() + length, 1, capacity - length, file);
+    length += ReadUpTo(file, chunks.get() + length, capacity - length);
     if (length < capacity) break;  // end of the stream (or a read error)
     if (capacity > std::numeric_limits<std::size_t>::max() / 2) throw std::bad_alloc();
     std::unique_ptr<char[]> larger(new char[capacity * 2]);
@@ -103,7 +126,7 @@ const char* OwnedOrEmpty(const char* text) {
 }  // namespace
 
 const char* ReadFromFile(const char* path) {
-  FileHandle file(path != nullptr ? std::fopen(path, "rt") : nullptr);
+  const FileHandle file = OpenForReading(path);
   if (file == nullptr) return ReportUnreadable(path);
   // Unbuffered, fread goes straight to the system's read into our buffer: no stdio buffer to
   // allocate and copy through. Text-mode translation still happens where the platform does it.
@@ -111,8 +134,12 @@ const char* ReadFromFile(const char* path) {
   const std::int64_t size = ExpectedSize(file.get());
   if (size == kDirectory) return ReportUnreadable(path);
   // A size of 0 is either an empty file or a generated one (/proc) that only reading reveals.
-  if (size > 0) return OwnedOrEmpty(ReadKnownSize(file.get(), static_cast<std::uint64_t>(size)));
-  return OwnedOrEmpty(ReadToEnd(file.get()));
+  std::unique_ptr<char[]> text(size > 0
+                                   ? ReadKnownSize(file.get(), static_cast<std::uint64_t>(size))
+                                   : ReadToEnd(file.get()));
+  // A read that failed has lost the rest of the text: the part that arrived is not the file.
+  if (std::ferror(file.get()) != 0) return ReportUnreadable(path);
+  return OwnedOrEmpty(text.release());
 }
 
 }  // namespace OrvelFileManager

@@ -8,11 +8,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <new>
 #include <random>
 #include <sstream>
@@ -22,6 +25,7 @@
 
 #ifdef __linux__
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -295,6 +299,61 @@ TEST_F(ReadFromFileDeathTest, StdinFedByAPipeIsReadToItsEnd) {
   });
 }
 
+// A handler installed without SA_RESTART makes a blocked open() or read() fail with EINTR, and the
+// reader must go on where it stopped. SIGUSR1 hits the reading thread every 200 us while the
+// writer first keeps it waiting in open(), then feeds the FIFO in bursts it has to wait for.
+TEST_F(ReadFromFileDeathTest, FifoComesBackWholeWhileSignalsInterruptTheReader) {
+  const std::string path = (dir_ / "fifo").string();
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  constexpr std::size_t kBurst = 4096;
+  const std::string content = RandomText(40 * kBurst, 5);
+  ExpectInChild([&] {
+    static std::atomic<int> interruptions{0};
+    struct sigaction action = {};
+    action.sa_handler = [](int) { ++interruptions; };
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR1, &action, nullptr), 0);
+    std::signal(SIGPIPE, SIG_IGN);  // a reader that gave up early fails the checks, not the child
+    const pthread_t reader = pthread_self();
+    std::atomic<bool> reading{true}, written{false};
+    std::thread interrupter([&] {
+      while (reading) {
+        pthread_kill(reader, SIGUSR1);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    });
+    std::thread writer([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      const int fd = open(path.c_str(), O_WRONLY);
+      for (std::size_t at = 0; at < content.size(); at += kBurst) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (write(fd, content.data() + at, kBurst) < 0) break;
+      }
+      close(fd);
+      written = true;
+    });
+    const char* text = ReadFromFile(path.c_str());
+    reading = false;
+    interrupter.join();
+    // A reader that gave up early must not leave the writer waiting in open() for ever.
+    while (!written) close(open(path.c_str(), O_RDONLY | O_NONBLOCK));
+    writer.join();
+    EXPECT_GT(interruptions.load(), 0);
+    EXPECT_EQ(std::strlen(text), content.size()) << "bytes that came back";
+    EXPECT_TRUE(text == content);
+    if (text[0] != '\0') delete[] text;
+  });
+}
+
+// /proc/self/mem opens, but its first read fails with EIO (nothing is mapped at address 0). A read
+// error must not pass for an empty file.
+TEST_F(ReadFromFileTest, ReadErrorIsReportedLikeAFileThatCantBeOpened) {
+  const char* failure = FailureResult();
+  StdoutCapture output;
+  EXPECT_EQ(ReadFromFile("/proc/self/mem"), failure);
+  EXPECT_EQ(output.Text(), "Couldnt read file at: /proc/self/mem\n");
+}
+
 // /proc files report a size of 0 or none at all, yet have content.
 TEST_F(ReadFromFileDeathTest, ProcFileIsReadDespiteItsSizeOfZero) {
   ExpectInChild([] {
@@ -306,23 +365,30 @@ TEST_F(ReadFromFileDeathTest, ProcFileIsReadDespiteItsSizeOfZero) {
   });
 }
 
-// A sparse file far larger than any address space: new[] fails, and the error must reach the
-// caller with the file closed. Sanitizers and valgrind abort on such a request instead of
-// throwing, so the check is skipped under them.
+// Sparse files whose buffer can't be allocated: new[] fails, and the error must reach the caller
+// with the file closed. 2^60 bytes exceed any address space. A 32-bit process also gets no block
+// of 2 GiB from glibc, and a size of SIZE_MAX is where size + 1 would wrap around to 0.
+// Sanitizers and valgrind abort on such a request instead of throwing, so the check is skipped
+// under them.
 TEST_F(ReadFromFileTest, AllocationFailurePropagatesWithTheFileClosed) {
   const char* preload = std::getenv("LD_PRELOAD");
   if (kSanitized || (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr))
     GTEST_SKIP() << "the allocator under test aborts instead of throwing";
+  std::vector<std::uintmax_t> sizes{std::uintmax_t{1} << 60};
+  if (sizeof(std::size_t) < sizeof(std::uintmax_t))
+    sizes.insert(sizes.end(), {std::uintmax_t{1} << 31, std::numeric_limits<std::size_t>::max()});
   const fs::path path = fs::path("/dev/shm") / dir_.filename();
   { std::ofstream create(path); }
-  std::error_code error;
-  fs::resize_file(path, std::uintmax_t{1} << 60, error);
-  if (error) {
-    fs::remove(path);
-    GTEST_SKIP() << "no file system here holds a sparse file of 2^60 bytes";
-  }
   const std::ptrdiff_t before = OpenDescriptors();
-  EXPECT_THROW(ReadFromFile(path.string().c_str()), std::bad_alloc);
+  for (const std::uintmax_t size : sizes) {
+    std::error_code error;
+    fs::resize_file(path, size, error);
+    if (error) {
+      fs::remove(path);
+      GTEST_SKIP() << "no file system here holds a sparse file of " << size << " bytes";
+    }
+    EXPECT_THROW(ReadFromFile(path.string().c_str()), std::bad_alloc) << size << " bytes";
+  }
   EXPECT_EQ(OpenDescriptors(), before);
   fs::remove(path);
 }
@@ -338,6 +404,7 @@ TEST_F(ReadFromFileTest, NoFileDescriptorStaysOpen) {
   }
   ReadFromFile(dir_.string().c_str());
   ReadFromFile((dir_ / "missing").string().c_str());
+  ReadFromFile("/proc/self/mem");
   EXPECT_EQ(OpenDescriptors(), before);
 }
 
