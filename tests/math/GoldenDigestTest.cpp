@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#if defined(__SSE__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
+#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
 #include <xmmintrin.h>
 #endif
 
@@ -110,8 +110,22 @@ std::uint64_t WorkloadDigest() {
 
 // The control register as a host sets it: FTZ and DAZ in MXCSR, FZ in FPCR or FPSCR. Written
 // here with the hosts' own means, independently of the library's code for it.
-#if defined(__SSE__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 1)
+// On x86 the host may itself be built for the x87 unit (32-bit code without -msse), while the
+// library computes with SSE: MXCSR is there all the same.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 constexpr unsigned long long kControlBits = 0xFFC0u;  // all but the status flags
+constexpr unsigned long long kFlushToZeroBits = 0x8040u;
+unsigned long long ReadRegister() {
+  unsigned int mxcsr;
+  __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr));
+  return mxcsr;
+}
+void WriteRegister(unsigned long long value) {
+  const unsigned int mxcsr = static_cast<unsigned int>(value);
+  __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr));
+}
+#elif defined(_M_X64) || defined(_M_IX86)
+constexpr unsigned long long kControlBits = 0xFFC0u;
 constexpr unsigned long long kFlushToZeroBits = 0x8040u;
 unsigned long long ReadRegister() {
   return _mm_getcsr();
