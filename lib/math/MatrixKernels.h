@@ -18,6 +18,16 @@
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define ORVEL_MATH_SIMD_SSE2 1
+// Where the library can pick a kernel set when it is loaded (GNU indirect functions, and glibc's
+// view of the CPU, which knows whether the OS saves the AVX registers), x86-64 also has a set
+// compiled for AVX, whatever the baseline the build targets.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && \
+    __has_include(<sys/platform/x86.h>)
+#include <immintrin.h>
+#include <sys/platform/x86.h>
+#define ORVEL_MATH_SIMD_AVX 1
+#define ORVEL_MATH_TARGET_AVX __attribute__((target("avx")))
+#endif
 #elif defined(__aarch64__) || defined(_M_ARM64)
 #include <arm_neon.h>
 #define ORVEL_MATH_SIMD_NEON 1
@@ -170,6 +180,54 @@ struct Simd {
     return Add(sum, Multiply(Load(m + 8), z));
   }
 };
+
+#if defined(ORVEL_MATH_SIMD_AVX)
+// The product with two result columns per 256-bit register: the low half holds column k, the
+// high half column k + 1, each lane in the scalar order (no fused forms: plain AVX has none).
+// The transforms are the Simd ones compiled with the AVX encoding, which reads the matrix columns
+// straight from memory instead of loading them first.
+struct Avx {
+  // Whether this thread may run AVX code: the CPU has it, the OS saves its registers, and no
+  // GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX masks it.
+  static bool Usable() { return CPU_FEATURE_ACTIVE(AVX); }
+
+  ORVEL_MATH_TARGET_AVX static void Product(const float* a, const float* b, float* r) {
+    const __m256 a0 = Twice(a), a1 = Twice(a + 4), a2 = Twice(a + 8), a3 = Twice(a + 12);
+    const __m256 r01 = Columns(a0, a1, a2, a3, b);
+    const __m256 r23 = Columns(a0, a1, a2, a3, b + 8);
+    // Every input is read before the first store, so r may be a or b.
+    _mm256_storeu_ps(r, r01);
+    _mm256_storeu_ps(r + 8, r23);
+  }
+
+  ORVEL_MATH_TARGET_AVX static Vector4f Transform(const float* m, const Vector4f& v) {
+    return Simd::Transform(m, v);
+  }
+
+  ORVEL_MATH_TARGET_AVX static Vector3f TransformPoint(const float* m, const Vector3f& p) {
+    return Simd::TransformPoint(m, p);
+  }
+
+ private:
+  // A column of a in both halves.
+  ORVEL_MATH_TARGET_AVX static __m256 Twice(const float* column) {
+    const __m128 lanes = _mm_loadu_ps(column);
+    return _mm256_set_m128(lanes, lanes);
+  }
+
+  // Two columns of a product, columns k and k + 1 of b in the two halves:
+  // +0.0 + a0*b[0] + a1*b[1] + a2*b[2] + a3*b[3], left to right, in each.
+  ORVEL_MATH_TARGET_AVX static __m256 Columns(__m256 a0, __m256 a1, __m256 a2, __m256 a3,
+                                              const float* b) {
+    const __m256 columns = _mm256_loadu_ps(b);
+    __m256 sum = _mm256_setzero_ps();
+    sum = _mm256_add_ps(sum, _mm256_mul_ps(a0, _mm256_permute_ps(columns, 0x00)));
+    sum = _mm256_add_ps(sum, _mm256_mul_ps(a1, _mm256_permute_ps(columns, 0x55)));
+    sum = _mm256_add_ps(sum, _mm256_mul_ps(a2, _mm256_permute_ps(columns, 0xAA)));
+    return _mm256_add_ps(sum, _mm256_mul_ps(a3, _mm256_permute_ps(columns, 0xFF)));
+  }
+};
+#endif
 
 using Fastest = Simd;
 #else
