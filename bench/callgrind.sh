@@ -30,7 +30,7 @@ measure() {
 export -f count measure
 export bench
 
-"${bench}" --benchmark_list_tests | xargs -P 2 -I{} bash -c 'measure "$@"' _ {} > "${work}/counts"
+"${bench}" --benchmark_list_tests --benchmark_filter="${filter}" | xargs -P 2 -I{} bash -c 'measure "$@"' _ {} > "${work}/counts"
 
 # Tenths of an instruction, as JSON: {"name": instructions per operation, ...}.
 sort "${work}/counts" | awk 'BEGIN { print "{" } { printf "%s  \"%s\": %.1f", (NR > 1 ? ",\n" : ""), $1, $2 / 10 } END { print "\n}" }' > "${output}"
