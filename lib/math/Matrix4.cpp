@@ -59,10 +59,9 @@ ORVEL_MATH_AVX_ENTRY Vector3f TransformPointAvx(const Matrix4& self, const Vecto
 }  // namespace
 
 // Resolvers run while the dynamic linker relocates the objects that call the library, before any
-// constructor, a sanitizer's runtime set-up included: so they are not instrumented.
+// constructor.
 extern "C" {
-#define ORVEL_MATH_RESOLVER \
-  __attribute__((visibility("hidden"), no_sanitize("address", "thread", "undefined")))
+#define ORVEL_MATH_RESOLVER ORVEL_MATH_UNINSTRUMENTED __attribute__((visibility("hidden")))
 ORVEL_MATH_RESOLVER decltype(&ProductAvx) OrvelMathResolveProduct() {
   return Kernels::Avx::Usable() ? &ProductAvx : &Baseline::Product;
 }

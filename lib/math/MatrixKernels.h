@@ -27,6 +27,14 @@
 #include <sys/platform/x86.h>
 #define ORVEL_MATH_SIMD_AVX 1
 #define ORVEL_MATH_TARGET_AVX __attribute__((target("avx")))
+// For code that runs while the dynamic linker relocates a caller, before any constructor: a
+// sanitizer's runtime is not set up yet, so nothing there may be instrumented.
+#if defined(__clang__)
+#define ORVEL_MATH_UNINSTRUMENTED \
+  __attribute__((no_sanitize("address", "thread", "undefined", "coverage")))
+#else
+#define ORVEL_MATH_UNINSTRUMENTED __attribute__((no_sanitize("address", "thread", "undefined")))
+#endif
 #endif
 #elif defined(__aarch64__) || defined(_M_ARM64)
 #include <arm_neon.h>
@@ -187,9 +195,16 @@ struct Simd {
 // The transforms are the Simd ones compiled with the AVX encoding, which reads the matrix columns
 // straight from memory instead of loading them first.
 struct Avx {
-  // Whether this thread may run AVX code: the CPU has it, the OS saves its registers, and no
-  // GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX masks it.
-  static bool Usable() { return CPU_FEATURE_ACTIVE(AVX); }
+  // Whether this process may run AVX code: the CPU has it, the OS saves its registers, and no
+  // GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX masks it. This is glibc's CPU_FEATURE_ACTIVE(AVX) spelt
+  // out, because the header's inline function would be instrumented in a sanitizer build, and
+  // this runs in the resolvers.
+  ORVEL_MATH_UNINSTRUMENTED static bool Usable() {
+    constexpr unsigned kBitsPerLeaf = 4 * 32;  // a cpuid_feature holds four 32-bit registers
+    const cpuid_feature* leaf = __x86_get_cpuid_feature_leaf(x86_cpu_AVX / kBitsPerLeaf);
+    const unsigned bit = x86_cpu_AVX % kBitsPerLeaf;
+    return (leaf->active_array[bit / 32] >> (bit % 32)) & 1u;
+  }
 
   ORVEL_MATH_TARGET_AVX static void Product(const float* a, const float* b, float* r) {
     const __m256 a0 = Twice(a), a1 = Twice(a + 4), a2 = Twice(a + 8), a3 = Twice(a + 12);

@@ -2,7 +2,9 @@
 # kernel set where the process may use AVX and the Simd set otherwise. The matrix tests run twice
 # through the exported members, once as this machine is and once with AVX masked through glibc's
 # tunables, and each run must enter the set it should; the sets entered are shown, so that a
-# selection fault can't hide behind the baseline. Inputs: LIBRARY, PROBE, TESTS, NM.
+# selection fault can't hide behind the baseline. The tests bind every symbol at start-up
+# (LD_BIND_NOW), so the resolvers run while the test program is relocated, before any constructor,
+# as they do for hosts linked with -z now. Inputs: LIBRARY, PROBE, TESTS, NM.
 
 execute_process(
   COMMAND "${NM}" --demangle --defined-only "${LIBRARY}"
@@ -41,7 +43,7 @@ function(check_run name tunables expected)
     endif()
   endforeach()
   execute_process(
-    COMMAND "${CMAKE_COMMAND}" -E env "GLIBC_TUNABLES=${tunables}" "${TESTS}"
+    COMMAND "${CMAKE_COMMAND}" -E env "GLIBC_TUNABLES=${tunables}" LD_BIND_NOW=1 "${TESTS}"
       "--gtest_filter=MatrixSweep.*:Matrix4.*:GoldenDigest.*:HostEnvironment.*"
     OUTPUT_VARIABLE output
     ERROR_VARIABLE output
