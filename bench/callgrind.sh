@@ -4,10 +4,11 @@
 # extra operations cancels start-up and set-up. The count includes the benchmark loop's own few
 # instructions per iteration (the same for every contender; see the floor rows).
 #
-# Usage: bench/callgrind.sh <MathBench executable> <output.json>
+# Usage: bench/callgrind.sh <MathBench executable> <output.json> [benchmark filter regex]
 set -euo pipefail
 bench=$1
 output=$2
+filter=${3:-.}
 work=$(mktemp -d)
 trap 'rm -rf "${work}"' EXIT
 
