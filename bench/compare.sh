@@ -9,13 +9,14 @@
 #
 # Usage:  bench/compare.sh <commit> <commit>...      e.g. bench/compare.sh 15ecd61 main HEAD
 #         ROUNDS=n (default 15); INSTRUCTIONS=1 also counts instructions per operation with
-#         bench/callgrind.sh.
+#         bench/callgrind.sh; FILTER=regex picks other benchmarks (default: OrvelLib and floor).
 # The working tree's MathBench comes from `cmake --workflow --preset bench`, built here if missing.
 # The table is printed and written to build/compare/table.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 (($# >= 2)) || { echo "usage: $0 <commit> <commit>..." >&2; exit 2; }
 rounds=${ROUNDS:-15}
+filter=${FILTER:-/(OrvelLib|floor)\$}
 out=build/compare
 bench=build/bench/bench/MathBench
 [[ -x ${bench} ]] || cmake --workflow --preset bench >/dev/null
@@ -35,13 +36,13 @@ for commit in "$@"; do
   [[ ${loaded} == "${dir}/build/bench/lib/"* ]] || { echo "${commit}: MathBench loads ${loaded}" >&2; exit 1; }
   echo "${commit} (${sha}): ${loaded}" >&2
   libraries+=("${commit}=${dir}")
-  rm -f "${dir}"/round-*.json
+  rm -f "${dir}"/round-*.json "${dir}/instructions.json"
 done
 
 for ((round = 1; round <= rounds; ++round)); do
   for library in "${libraries[@]}"; do
     dir=${library#*=}
-    LD_LIBRARY_PATH=${dir}/build/bench/lib "${bench}" --benchmark_filter='/(OrvelLib|floor)$' \
+    LD_LIBRARY_PATH=${dir}/build/bench/lib "${bench}" --benchmark_filter="${filter}" \
       --benchmark_min_time=0.05 --benchmark_enable_random_interleaving=true \
       --benchmark_out="${dir}/round-${round}.json" --benchmark_out_format=json >/dev/null 2>&1
   done
@@ -51,7 +52,7 @@ if [[ ${INSTRUCTIONS:-0} == 1 ]]; then
   for library in "${libraries[@]}"; do
     dir=${library#*=}
     LD_LIBRARY_PATH=${dir}/build/bench/lib bench/callgrind.sh "${bench}" \
-      "${dir}/instructions.json" '/(OrvelLib|floor)$' >/dev/null
+      "${dir}/instructions.json" "${filter}" >/dev/null
   done
 fi
 

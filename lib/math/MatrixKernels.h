@@ -230,16 +230,22 @@ struct Avx {
     return _mm256_set_m128(lanes, lanes);
   }
 
-  // Two columns of a product, columns k and k + 1 of b in the two halves:
-  // +0.0 + a0*b[0] + a1*b[1] + a2*b[2] + a3*b[3], left to right, in each.
+  // Two columns of a product, columns k and k + 1 of b in the two halves. Each lane is the bits of
+  // (((+0.0 + p0) + p1) + p2) + p3, pi = ai*b[i], computed as ((p0 + p1) + p2) + (p3 + 0.0) so that
+  // the +0.0 leaves the dependent chain. In round to nearest the two agree: a zero added to a
+  // non-zero value leaves it as it is and x + -x is +0.0, so the partial sums differ only when p0,
+  // p1 and p2 are all -0.0 (+0.0 against -0.0), and then both totals are p3, or +0.0 when p3 is a
+  // zero. Otherwise the partial sums are equal and not -0.0, and adding p3 or p3 + 0.0 (which is
+  // p3, or +0.0 for a zero) gives the same bits.
   ORVEL_MATH_TARGET_AVX static __m256 Columns(__m256 a0, __m256 a1, __m256 a2, __m256 a3,
                                               const float* b) {
     const __m256 columns = _mm256_loadu_ps(b);
-    __m256 sum = _mm256_setzero_ps();
-    sum = _mm256_add_ps(sum, _mm256_mul_ps(a0, _mm256_permute_ps(columns, 0x00)));
-    sum = _mm256_add_ps(sum, _mm256_mul_ps(a1, _mm256_permute_ps(columns, 0x55)));
-    sum = _mm256_add_ps(sum, _mm256_mul_ps(a2, _mm256_permute_ps(columns, 0xAA)));
-    return _mm256_add_ps(sum, _mm256_mul_ps(a3, _mm256_permute_ps(columns, 0xFF)));
+    const __m256 p0 = _mm256_mul_ps(a0, _mm256_permute_ps(columns, 0x00));
+    const __m256 p1 = _mm256_mul_ps(a1, _mm256_permute_ps(columns, 0x55));
+    const __m256 p2 = _mm256_mul_ps(a2, _mm256_permute_ps(columns, 0xAA));
+    const __m256 p3 = _mm256_mul_ps(a3, _mm256_permute_ps(columns, 0xFF));
+    const __m256 sum = _mm256_add_ps(_mm256_add_ps(p0, p1), p2);
+    return _mm256_add_ps(sum, _mm256_add_ps(p3, _mm256_setzero_ps()));
   }
 };
 #endif
