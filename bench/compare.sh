@@ -10,8 +10,9 @@
 # Usage:  bench/compare.sh <commit> <commit>...      e.g. bench/compare.sh 15ecd61 main HEAD
 #         ROUNDS=n (default 15); INSTRUCTIONS=1 also counts instructions per operation with
 #         bench/callgrind.sh; FILTER=regex picks other benchmarks (default: OrvelLib and floor).
-# The working tree's MathBench comes from `cmake --workflow --preset bench`, built here if missing.
-# The table is printed and written to build/compare/table.md.
+# The working tree's MathBench is built first (`cmake --workflow --preset bench`). Within a round
+# the libraries take turns in alternating order. The table is printed and written to
+# build/compare/table.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 (($# >= 2)) || { echo "usage: $0 <commit> <commit>..." >&2; exit 2; }
@@ -19,7 +20,7 @@ rounds=${ROUNDS:-15}
 filter=${FILTER:-/(OrvelLib|floor)\$}
 out=build/compare
 bench=build/bench/bench/MathBench
-[[ -x ${bench} ]] || cmake --workflow --preset bench >/dev/null
+cmake --workflow --preset bench >/dev/null
 mkdir -p "${out}"
 
 libraries=()
@@ -40,7 +41,12 @@ for commit in "$@"; do
 done
 
 for ((round = 1; round <= rounds; ++round)); do
-  for library in "${libraries[@]}"; do
+  order=("${libraries[@]}")
+  if ((round % 2 == 0)); then
+    order=()
+    for ((i = ${#libraries[@]} - 1; i >= 0; --i)); do order+=("${libraries[i]}"); done
+  fi
+  for library in "${order[@]}"; do
     dir=${library#*=}
     LD_LIBRARY_PATH=${dir}/build/bench/lib "${bench}" --benchmark_filter="${filter}" \
       --benchmark_min_time=0.05 --benchmark_enable_random_interleaving=true \
