@@ -40,7 +40,7 @@ struct Operations {
 
 namespace {
 
-using Baseline = Operations<Kernels::Simd>;
+using Baseline = Operations<Kernels::Fastest>;
 
 // The Avx operations, instantiated inside functions compiled for AVX. Flattened: the guard's
 // lambda is not compiled for AVX, so without it the kernel would stay a call of its own.
@@ -75,8 +75,9 @@ ORVEL_MATH_RESOLVER decltype(&TransformPointAvx) OrvelMathResolveTransformPoint(
 }
 
 // GCC's documented way to make a member an indirect function; Clang accepts it too, once told
-// that this declaration stands for the definition.
+// that these declarations stand for the definitions.
 #if defined(__clang__)
+#pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wout-of-line-declaration"
 #endif
 Matrix4& Matrix4::Multiply(const Matrix4&) __attribute__((ifunc("OrvelMathResolveProduct")));
@@ -85,6 +86,9 @@ Vector4f Matrix4::Multiply(const Vector4f&) const
     __attribute__((ifunc("OrvelMathResolveTransform")));
 Vector3f Matrix4::Multiply(const Vector3f&) const
     __attribute__((ifunc("OrvelMathResolveTransformPoint")));
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 #else
 

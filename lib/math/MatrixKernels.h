@@ -4,10 +4,12 @@
 // Private to OrvelLib: never installed, never included by a public header, so only the library
 // and its tests compile it, always with the strict floating-point flags.
 //
-// The matrix product and the two transforms, once in plain scalar code and once in SIMD where the
-// target has it (SSE2 on x86, NEON on AArch64). Both compute every lane in exactly the scalar
-// order: separate multiply and add instructions, each rounded on its own, never a fused form.
-// Matrix4.cpp uses `Fastest`; the tests run every kernel set against the reference model.
+// The matrix product and the two transforms, once in plain scalar code, once in SIMD where the
+// target has it (SSE2 on x86, NEON on AArch64), and on x86-64 Linux once more for AVX. Every set
+// gives the scalar code's bits: separate multiply and add instructions, each rounded on its own,
+// never a fused form. Matrix4.cpp uses `Fastest`, or, where the Avx set exists, whichever of
+// `Fastest` and `Avx` the CPU allows, chosen when the library is loaded; the tests run every
+// kernel set against the reference model.
 //
 // Matrices are 16 column-major floats; pointers need only float alignment (loads are unaligned).
 
