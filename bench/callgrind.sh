@@ -4,10 +4,11 @@
 # extra operations cancels start-up and set-up. The count includes the benchmark loop's own few
 # instructions per iteration (the same for every contender; see the floor rows).
 #
-# Usage: bench/callgrind.sh <MathBench executable> <output.json>
+# Usage: bench/callgrind.sh <MathBench executable> <output.json> [benchmark filter regex]
 set -euo pipefail
 bench=$1
 output=$2
+filter=${3:-.}
 work=$(mktemp -d)
 trap 'rm -rf "${work}"' EXIT
 
@@ -30,7 +31,7 @@ measure() {
 export -f count measure
 export bench
 
-"${bench}" --benchmark_list_tests | xargs -P 2 -I{} bash -c 'measure "$@"' _ {} > "${work}/counts"
+"${bench}" --benchmark_list_tests --benchmark_filter="${filter}" | xargs -P 2 -I{} bash -c 'measure "$@"' _ {} > "${work}/counts"
 
 # Tenths of an instruction, as JSON: {"name": instructions per operation, ...}.
 sort "${work}/counts" | awk 'BEGIN { print "{" } { printf "%s  \"%s\": %.1f", (NR > 1 ? ",\n" : ""), $1, $2 / 10 } END { print "\n}" }' > "${output}"

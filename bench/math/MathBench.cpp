@@ -15,6 +15,12 @@
 
 #include <benchmark/benchmark.h>
 
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && \
+    __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#define ORVEL_BENCH_KERNELS_AT_LOAD 1
+#endif
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -238,6 +244,18 @@ void HostLoop(benchmark::State& state) {
   state.counters["ops"] = static_cast<double>(kPoints);
 }
 
+// The kernel set OrvelLib's matrix members run here: on x86-64 Linux the library enters its Avx
+// set when glibc reports AVX as usable (GLIBC_TUNABLES can mask it), and its Simd set otherwise.
+const char* MatrixKernels() {
+#if defined(ORVEL_BENCH_KERNELS_AT_LOAD)
+  return CPU_FEATURE_ACTIVE(AVX) ? "Avx" : "Simd";
+#elif defined(__SSE2__) || defined(__aarch64__) || defined(_M_X64) || defined(_M_ARM64)
+  return "Simd";
+#else
+  return "Scalar";
+#endif
+}
+
 void Register(const std::string& name, void (*function)(benchmark::State&)) {
   benchmark::internal::Benchmark* benchmark = benchmark::RegisterBenchmark(name.c_str(), function);
   if (const char* fixed = std::getenv("ORVEL_BENCH_ITERATIONS")) {
@@ -273,6 +291,7 @@ int main(int argc, char** argv) {
   RegisterContender<EigenInline>("Eigen-inline");
   RegisterContender<Floor>("floor");
   Register("HostLoop/OrvelLib-exported-copy", HostLoop<OrvelExportedCopy>);
+  benchmark::AddCustomContext("matrix_kernels", MatrixKernels());
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

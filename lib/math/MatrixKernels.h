@@ -4,10 +4,12 @@
 // Private to OrvelLib: never installed, never included by a public header, so only the library
 // and its tests compile it, always with the strict floating-point flags.
 //
-// The matrix product and the two transforms, once in plain scalar code and once in SIMD where the
-// target has it (SSE2 on x86, NEON on AArch64). Both compute every lane in exactly the scalar
-// order: separate multiply and add instructions, each rounded on its own, never a fused form.
-// Matrix4.cpp uses `Fastest`; the tests run every kernel set against the reference model.
+// The matrix product and the two transforms, once in plain scalar code, once in SIMD where the
+// target has it (SSE2 on x86, NEON on AArch64), and on x86-64 Linux once more for AVX. Every set
+// gives the scalar code's bits: separate multiply and add instructions, each rounded on its own,
+// never a fused form. Matrix4.cpp uses `Fastest`, or, where the Avx set exists, whichever of
+// `Fastest` and `Avx` the CPU allows, chosen when the library is loaded; the tests run every
+// kernel set against the reference model.
 //
 // Matrices are 16 column-major floats; pointers need only float alignment (loads are unaligned).
 
@@ -18,6 +20,24 @@
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define ORVEL_MATH_SIMD_SSE2 1
+// Where the library can pick a kernel set when it is loaded (GNU indirect functions, and glibc's
+// view of the CPU, which knows whether the OS saves the AVX registers), x86-64 also has a set
+// compiled for AVX, whatever the baseline the build targets.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && \
+    __has_include(<sys/platform/x86.h>)
+#include <immintrin.h>
+#include <sys/platform/x86.h>
+#define ORVEL_MATH_SIMD_AVX 1
+#define ORVEL_MATH_TARGET_AVX __attribute__((target("avx")))
+// For code that runs while the dynamic linker relocates a caller, before any constructor: a
+// sanitizer's runtime is not set up yet, so nothing there may be instrumented.
+#if defined(__clang__)
+#define ORVEL_MATH_UNINSTRUMENTED \
+  __attribute__((no_sanitize("address", "thread", "undefined", "coverage")))
+#else
+#define ORVEL_MATH_UNINSTRUMENTED __attribute__((no_sanitize("address", "thread", "undefined")))
+#endif
+#endif
 #elif defined(__aarch64__) || defined(_M_ARM64)
 #include <arm_neon.h>
 #define ORVEL_MATH_SIMD_NEON 1
@@ -188,6 +208,67 @@ struct Simd {
     return Add(sum, Multiply(Load(m + 8), z));
   }
 };
+
+#if defined(ORVEL_MATH_SIMD_AVX)
+// The product with two result columns per 256-bit register: the low half holds column k, the
+// high half column k + 1, each lane in the scalar order (no fused forms: plain AVX has none).
+// The transforms are the Simd ones compiled with the AVX encoding, which reads the matrix columns
+// straight from memory instead of loading them first.
+struct Avx {
+  // Whether this process may run AVX code: the CPU has it, the OS saves its registers, and no
+  // GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX masks it. This is glibc's CPU_FEATURE_ACTIVE(AVX) spelt
+  // out, because the header's inline function would be instrumented in a sanitizer build, and
+  // this runs in the resolvers.
+  ORVEL_MATH_UNINSTRUMENTED static bool Usable() {
+    constexpr unsigned kBitsPerLeaf = 4 * 32;  // a cpuid_feature holds four 32-bit registers
+    const cpuid_feature* leaf = __x86_get_cpuid_feature_leaf(x86_cpu_AVX / kBitsPerLeaf);
+    const unsigned bit = x86_cpu_AVX % kBitsPerLeaf;
+    return (leaf->active_array[bit / 32] >> (bit % 32)) & 1u;
+  }
+
+  ORVEL_MATH_TARGET_AVX static void Product(const float* a, const float* b, float* r) {
+    const __m256 a0 = Twice(a), a1 = Twice(a + 4), a2 = Twice(a + 8), a3 = Twice(a + 12);
+    const __m256 r01 = Columns(a0, a1, a2, a3, b);
+    const __m256 r23 = Columns(a0, a1, a2, a3, b + 8);
+    // Every input is read before the first store, so r may be a or b.
+    _mm256_storeu_ps(r, r01);
+    _mm256_storeu_ps(r + 8, r23);
+  }
+
+  ORVEL_MATH_TARGET_AVX static Vector4f Transform(const float* m, const Vector4f& v) {
+    return Simd::Transform(m, v);
+  }
+
+  ORVEL_MATH_TARGET_AVX static Vector3f TransformPoint(const float* m, const Vector3f& p) {
+    return Simd::TransformPoint(m, p);
+  }
+
+ private:
+  // A column of a in both halves.
+  ORVEL_MATH_TARGET_AVX static __m256 Twice(const float* column) {
+    const __m128 lanes = _mm_loadu_ps(column);
+    return _mm256_set_m128(lanes, lanes);
+  }
+
+  // Two columns of a product, columns k and k + 1 of b in the two halves. Each lane is the bits of
+  // (((+0.0 + p0) + p1) + p2) + p3, pi = ai*b[i], computed as ((p0 + p1) + p2) + (p3 + 0.0) so that
+  // the +0.0 leaves the dependent chain. In round to nearest the two agree: a zero added to a
+  // non-zero value leaves it as it is and x + -x is +0.0, so the partial sums differ only when p0,
+  // p1 and p2 are all -0.0 (+0.0 against -0.0), and then both totals are p3, or +0.0 when p3 is a
+  // zero. Otherwise the partial sums are equal and not -0.0, and adding p3 or p3 + 0.0 (which is
+  // p3, or +0.0 for a zero) gives the same bits.
+  ORVEL_MATH_TARGET_AVX static __m256 Columns(__m256 a0, __m256 a1, __m256 a2, __m256 a3,
+                                              const float* b) {
+    const __m256 columns = _mm256_loadu_ps(b);
+    const __m256 p0 = _mm256_mul_ps(a0, _mm256_permute_ps(columns, 0x00));
+    const __m256 p1 = _mm256_mul_ps(a1, _mm256_permute_ps(columns, 0x55));
+    const __m256 p2 = _mm256_mul_ps(a2, _mm256_permute_ps(columns, 0xAA));
+    const __m256 p3 = _mm256_mul_ps(a3, _mm256_permute_ps(columns, 0xFF));
+    const __m256 sum = _mm256_add_ps(_mm256_add_ps(p0, p1), p2);
+    return _mm256_add_ps(sum, _mm256_add_ps(p3, _mm256_setzero_ps()));
+  }
+};
+#endif
 
 using Fastest = Simd;
 #else

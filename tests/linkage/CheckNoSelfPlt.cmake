@@ -10,8 +10,11 @@ if(NOT status EQUAL 0 OR disassembly STREQUAL "")
   message(FATAL_ERROR "could not disassemble ${LIBRARY}")
 endif()
 
-# Mangled names of OrvelMath and OrvelUtils members and functions all contain "Orvel".
-string(REGEX MATCHALL "<[A-Za-z0-9_]*Orvel[A-Za-z0-9_]*@plt>" entries "${disassembly}")
+# Mangled names of OrvelMath and OrvelUtils members and functions all contain "Orvel". A call to
+# one of the library's own indirect functions (the matrix members on x86-64 Linux) goes through a
+# PLT entry named after the resolved address instead: *ABS*+0x...@plt.
+string(REGEX MATCHALL "<([A-Za-z0-9_]*Orvel[A-Za-z0-9_]*|\\*ABS\\*\\+0x[0-9a-f]+)@plt>" entries
+  "${disassembly}")
 list(REMOVE_DUPLICATES entries)
 if(entries)
   list(JOIN entries "\n  " entries)

@@ -6,8 +6,8 @@ namespace OrvelTest {
 namespace {
 
 template <typename Kernels>
-KernelSet SetOf(const char* name) {
-  return {name, &Kernels::Product, &Kernels::Transform, &Kernels::TransformPoint};
+KernelSet SetOf(const char* name, bool available = true) {
+  return {name, available, &Kernels::Product, &Kernels::Transform, &Kernels::TransformPoint};
 }
 
 }  // namespace
@@ -16,6 +16,9 @@ std::vector<KernelSet> KernelSets() {
   std::vector<KernelSet> sets{SetOf<OrvelMath::Kernels::Scalar>("Scalar")};
 #ifdef ORVEL_MATH_HAS_SIMD
   sets.push_back(SetOf<OrvelMath::Kernels::Simd>("Simd"));
+#endif
+#ifdef ORVEL_MATH_SIMD_AVX
+  sets.push_back(SetOf<OrvelMath::Kernels::Avx>("Avx", OrvelMath::Kernels::Avx::Usable()));
 #endif
   return sets;
 }

@@ -14,6 +14,8 @@ namespace OrvelTest {
 
 struct KernelSet {
   const char* name;
+  // Whether this machine can run the set (its instruction set is there and enabled).
+  bool available;
   // Matrices are 16 column-major floats with float alignment; r may be a or b.
   void (*product)(const float* a, const float* b, float* r);
   OrvelMath::Vector4f (*transform)(const float* m, const OrvelMath::Vector4f& v);

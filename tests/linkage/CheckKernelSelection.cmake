@@ -1,0 +1,62 @@
+# Each matrix member of the library is an indirect function: the dynamic linker enters the Avx
+# kernel set where the process may use AVX and the Simd set otherwise. The matrix tests run twice
+# through the exported members, once as this machine is and once with AVX masked through glibc's
+# tunables, and each run must enter the set it should; the sets entered are shown, so that a
+# selection fault can't hide behind the baseline. The tests bind every symbol at start-up
+# (LD_BIND_NOW), so the resolvers run while the test program is relocated, before any constructor,
+# as they do for hosts linked with -z now. Inputs: LIBRARY, PROBE, TESTS, NM.
+
+execute_process(
+  COMMAND "${NM}" --demangle --defined-only "${LIBRARY}"
+  OUTPUT_VARIABLE symbols
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "could not read the symbols of ${LIBRARY}")
+endif()
+# Linux lists avx among a CPU's flags only when the kernel saves the AVX registers.
+file(STRINGS /proc/cpuinfo avx_flags REGEX "^flags[ \t]*:.* avx( |$)" LIMIT_COUNT 1)
+
+function(check_run name tunables expected)
+  execute_process(
+    COMMAND "${CMAKE_COMMAND}" -E env "GLIBC_TUNABLES=${tunables}" "${PROBE}" "${LIBRARY}"
+    OUTPUT_VARIABLE entries
+    RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${name}: the probe failed")
+  endif()
+  string(REGEX MATCHALL "[0-9a-f]+ [^\n]+" entries "${entries}")
+  foreach(entry IN LISTS entries)
+    string(REGEX MATCH "^([0-9a-f]+) (.*)$" _ "${entry}")
+    set(member "${CMAKE_MATCH_2}")
+    string(REGEX MATCH "\n${CMAKE_MATCH_1} [tT] ([^\n]*)" _ "\n${symbols}")
+    set(function "${CMAKE_MATCH_1}")
+    if(function MATCHES "Avx")
+      set(set Avx)
+    elseif(function MATCHES "Kernels::Simd")
+      set(set Simd)
+    else()
+      set(set "an unknown entry (${function})")
+    endif()
+    message(STATUS "${name}: ${member} enters ${set}")
+    if(NOT set STREQUAL expected)
+      message(FATAL_ERROR "${name}: ${member} should enter ${expected}")
+    endif()
+  endforeach()
+  execute_process(
+    COMMAND "${CMAKE_COMMAND}" -E env "GLIBC_TUNABLES=${tunables}" LD_BIND_NOW=1 "${TESTS}"
+      "--gtest_filter=MatrixSweep.*:Matrix4.*:GoldenDigest.*:HostEnvironment.*"
+    OUTPUT_VARIABLE output
+    ERROR_VARIABLE output
+    RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${name}: the matrix tests failed through ${expected}:\n${output}")
+  endif()
+  message(STATUS "${name}: the matrix tests pass through ${expected}")
+endfunction()
+
+if(avx_flags)
+  check_run("AVX usable" "" Avx)
+else()
+  message(STATUS "this machine has no AVX: only the Simd entries can be checked")
+endif()
+check_run("AVX masked" "glibc.cpu.hwcaps=-AVX" Simd)
