@@ -142,22 +142,23 @@ inline bool IsDefault(State state) {
 // ({rn-sae}) fixes the rounding and raises no flag, while flush-to-zero and denormals-are-zero
 // still apply; vroundps rounds in the current mode without raising the precision flag. So the
 // probe raises no flag in any state, and its few instructions run beside the operation, which
-// goes ahead on the predicted branch.
+// goes ahead on the predicted branch. Only additions touch denormals: CPUs that take a slow path
+// for denormals do so in multiplications.
 inline bool ProbeSaysDefault() {
   __m128 tiny, rounded;
   __asm__ __volatile__(
-      // 2^-126 * 0.5 * 2 is 2^-126 again, unless flush-to-zero drops the denormal 2^-127 or
-      // denormals-are-zero reads it as 0.
-      "vmulss %{rn-sae%}, %[half], %[smallest], %[tiny]\n\t"
-      "vmulss %{rn-sae%}, %[two], %[tiny], %[tiny]\n\t"
+      // 1.5 * 2^-126 - 2^-126 is the denormal 2^-127, or 0 with flush-to-zero; adding 2^-126 back
+      // gives 1.5 * 2^-126 only when that denormal was kept and is not read as 0.
+      "vsubss %{rn-sae%}, %[smallest], %[oneAndAHalf], %[tiny]\n\t"
+      "vaddss %{rn-sae%}, %[smallest], %[tiny], %[tiny]\n\t"
       // (1.5, 2.5, 1.5, 2.5) rounds to 2 in every lane only when rounding to nearest even.
       "vroundps $0xC, %[ties], %[rounded]"
       : [tiny] "=&x"(tiny), [rounded] "=x"(rounded)
-      : [smallest] "x"(_mm_set_ss(0x1p-126f)), [half] "x"(_mm_set_ss(0.5f)),
-        [two] "x"(_mm_set_ss(2.0f)), [ties] "x"(_mm_setr_ps(1.5f, 2.5f, 1.5f, 2.5f)));
+      : [smallest] "x"(_mm_set_ss(0x1p-126f)), [oneAndAHalf] "x"(_mm_set_ss(0x1.8p-126f)),
+        [ties] "x"(_mm_setr_ps(1.5f, 2.5f, 1.5f, 2.5f)));
   // Compared as bits: a float compare would itself read a denormal as zero under DAZ.
   const __m128i got = _mm_castps_si128(_mm_move_ss(rounded, tiny));
-  const __m128i want = _mm_setr_epi32(0x00800000, 0x40000000, 0x40000000, 0x40000000);
+  const __m128i want = _mm_setr_epi32(0x00C00000, 0x40000000, 0x40000000, 0x40000000);
   return _mm_movemask_epi8(_mm_cmpeq_epi32(got, want)) == 0xFFFF;
 }
 
