@@ -114,7 +114,7 @@ std::uint64_t WorkloadDigest() {
 // library computes with SSE: MXCSR is there all the same.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 constexpr unsigned long long kControlBits = 0xFFC0u;  // all but the status flags
-constexpr unsigned long long kFlushToZeroBits = 0x8040u;
+constexpr unsigned long long kFlushToZeroBit = 0x8000u, kDenormalsAreZeroBit = 0x0040u;
 unsigned long long ReadRegister() {
   unsigned int mxcsr;
   __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr));
@@ -126,7 +126,7 @@ void WriteRegister(unsigned long long value) {
 }
 #elif defined(_M_X64) || defined(_M_IX86)
 constexpr unsigned long long kControlBits = 0xFFC0u;
-constexpr unsigned long long kFlushToZeroBits = 0x8040u;
+constexpr unsigned long long kFlushToZeroBit = 0x8000u, kDenormalsAreZeroBit = 0x0040u;
 unsigned long long ReadRegister() {
   return _mm_getcsr();
 }
@@ -135,7 +135,7 @@ void WriteRegister(unsigned long long value) {
 }
 #elif defined(__aarch64__) && defined(__GNUC__)
 constexpr unsigned long long kControlBits = ~0ull;  // FPCR holds no status
-constexpr unsigned long long kFlushToZeroBits = 1u << 24;
+constexpr unsigned long long kFlushToZeroBit = 1u << 24, kDenormalsAreZeroBit = 0;
 unsigned long long ReadRegister() {
   unsigned long long fpcr;
   __asm__ __volatile__("mrs %0, fpcr" : "=r"(fpcr));
@@ -146,7 +146,7 @@ void WriteRegister(unsigned long long value) {
 }
 #elif defined(__arm__) && defined(__ARM_FP) && defined(__GNUC__)
 constexpr unsigned long long kControlBits = 0x07C09F00u;  // rounding, FZ, DN, trap enables
-constexpr unsigned long long kFlushToZeroBits = 1u << 24;
+constexpr unsigned long long kFlushToZeroBit = 1u << 24, kDenormalsAreZeroBit = 0;
 unsigned long long ReadRegister() {
   unsigned int fpscr;
   __asm__ __volatile__("vmrs %0, fpscr" : "=r"(fpscr));
@@ -157,20 +157,21 @@ void WriteRegister(unsigned long long value) {
 }
 #else
 constexpr unsigned long long kControlBits = 0;
-constexpr unsigned long long kFlushToZeroBits = 0;
+constexpr unsigned long long kFlushToZeroBit = 0, kDenormalsAreZeroBit = 0;
 unsigned long long ReadRegister() {
   return 0;
 }
 void WriteRegister(unsigned long long) {}
 #endif
+constexpr unsigned long long kFlushToZeroBits = kFlushToZeroBit | kDenormalsAreZeroBit;
 constexpr bool kHasFlushToZero = kFlushToZeroBits != 0;
 
 unsigned long long ControlRegister() {
   return ReadRegister() & kControlBits;
 }
-void SetFlushToZero(bool on) {
-  const unsigned long long value = ReadRegister();
-  WriteRegister(on ? value | kFlushToZeroBits : value & ~kFlushToZeroBits);
+// Sets the flush bits given (some of kFlushToZeroBits) and clears the others.
+void SetFlushBits(unsigned long long bits) {
+  WriteRegister((ReadRegister() & ~kFlushToZeroBits) | bits);
 }
 
 TEST(GoldenDigest, IsTheSameOnEveryTarget) {
@@ -194,26 +195,26 @@ bool UnderValgrind() {
 struct HostEnvironment {
   const char* name;
   int rounding;
-  bool flushToZero;
+  unsigned long long flushBits;  // some of kFlushToZeroBits
 };
 
 std::vector<HostEnvironment> HostEnvironments() {
   std::vector<HostEnvironment> all;
 #ifdef FE_UPWARD
-  all.push_back({"upward", FE_UPWARD, false});
+  all.push_back({"upward", FE_UPWARD, 0});
 #endif
 #ifdef FE_DOWNWARD
-  all.push_back({"downward", FE_DOWNWARD, false});
+  all.push_back({"downward", FE_DOWNWARD, 0});
 #endif
 #ifdef FE_TOWARDZERO
-  all.push_back({"toward zero", FE_TOWARDZERO, false});
+  all.push_back({"toward zero", FE_TOWARDZERO, 0});
 #endif
-  if (kHasFlushToZero) {
-    all.push_back({"flush to zero", FE_TONEAREST, true});
+  if (kFlushToZeroBit) all.push_back({"flush to zero", FE_TONEAREST, kFlushToZeroBit});
+  if (kDenormalsAreZeroBit)
+    all.push_back({"denormals are zero", FE_TONEAREST, kDenormalsAreZeroBit});
 #ifdef FE_UPWARD
-    all.push_back({"flush to zero, upward", FE_UPWARD, true});
+  if (kHasFlushToZero) all.push_back({"all flush modes, upward", FE_UPWARD, kFlushToZeroBits});
 #endif
-  }
   return all;
 }
 
@@ -223,10 +224,10 @@ class InHostEnvironment {
  public:
   explicit InHostEnvironment(const HostEnvironment& environment)
       : entered_(std::fesetround(environment.rounding) == 0) {
-    if (entered_) SetFlushToZero(environment.flushToZero);
+    if (entered_) SetFlushBits(environment.flushBits);
   }
   ~InHostEnvironment() {
-    SetFlushToZero(false);
+    SetFlushBits(0);
     (void)std::fesetround(FE_TONEAREST);
   }
   InHostEnvironment(const InHostEnvironment&) = delete;
@@ -266,7 +267,7 @@ TEST(GoldenDigest, IsTheSameInEveryFloatingPointEnvironment) {
 TEST(HostEnvironment, FlushToZeroGetsDenormalsAndKeepsTheRaisedFlags) {
   if (!kHasFlushToZero) GTEST_SKIP() << "this target has no flush-to-zero mode";
   if (UnderValgrind()) GTEST_SKIP() << "valgrind models no floating-point environment";
-  InHostEnvironment host({"flush to zero", FE_TONEAREST, true});
+  InHostEnvironment host({"all flush modes", FE_TONEAREST, kFlushToZeroBits});
   std::feclearexcept(FE_ALL_EXCEPT);
   std::feraiseexcept(FE_DIVBYZERO);
   const float radians = OrvelMath::ToRadians(OrvelTest::FromBits(0x00000100u));
