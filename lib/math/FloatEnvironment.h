@@ -9,8 +9,10 @@
 // that state on purpose (game engines set flush-to-zero for speed) and by accident (linking with
 // -ffast-math or -Ofast turns on flush-to-zero and denormals-are-zero for the whole process).
 //
-// A caller already in the default state, the common case, pays one read of the control register,
-// one compare and one branch. Otherwise the control register is set to the default for the
+// A caller already in the default state, the common case, pays one look at that state and one
+// branch: a read of the control register, or on x86-64 CPUs with AVX-512, where reading MXCSR is
+// slow on some, a few instructions that observe the state without raising any flag (see
+// ProbeSaysDefault). Otherwise the control register is set to the default for the
 // arithmetic and put back afterwards. The caller gets its control state back exactly; the status
 // flags the arithmetic raised are added to the caller's, as after any function that ran in the
 // default environment. Exception traps the caller enabled stay enabled.
