@@ -14,11 +14,15 @@ apt_install() {
   fi
 }
 
+# Two cores: two build jobs, and two tests at a time where a stage asks for parallel tests.
+export CMAKE_BUILD_PARALLEL_LEVEL=2
+
 BASE_PACKAGES=(cmake ninja-build g++ binutils libgtest-dev)
 # Debian packages and their checks: dpkg-dev (cpack -G DEB, dpkg-shlibdeps, dpkg-gensymbols),
 # lintian, abigail-tools (abidw, abidiff) and devscripts (hardening-check).
 PACKAGING_PACKAGES=(dpkg-dev lintian abigail-tools devscripts)
-# Cross compilers, GoogleTest sources and the runners for the i686, AArch64 and Windows stages:
-# installed all at once by the first of them. Not g++-multilib: it removes the AArch64 compiler.
+# Cross compilers, GoogleTest sources and the runners for the cross stages (30 to 38): installed
+# all at once by the first of them. Not g++-multilib: it removes the AArch64 compiler.
 CROSS_PACKAGES=(googletest g++-i686-linux-gnu g++-aarch64-linux-gnu g++-mingw-w64-x86-64-posix
-  qemu-user wine wine64)
+  g++-riscv64-linux-gnu g++-powerpc64le-linux-gnu g++-s390x-linux-gnu g++-arm-linux-gnueabihf
+  clang-14 lld-14 llvm-14 emscripten nodejs qemu-user wine wine64)

@@ -24,6 +24,20 @@
 set(ORVELLIB_SANITIZERS "" CACHE STRING
   "Sanitizers for the library, tests and fuzzers, as a list: address;undefined or thread")
 
+# Whether the compiler targets 32-bit x86, asked of the compiler itself: the processor name a
+# toolchain file reports is not the target (Emscripten's says "x86" for WebAssembly).
+function(orvel_detect_x86_32)
+  include(CheckCXXSourceCompiles)
+  set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+  set(CMAKE_REQUIRED_QUIET ON)
+  check_cxx_source_compiles("
+    #if !defined(__i386__) && !defined(_M_IX86)
+    #error not 32-bit x86
+    #endif
+    int main() { return 0; }" ORVEL_TARGET_IS_X86_32)
+endfunction()
+orvel_detect_x86_32()
+
 function(orvel_strict_float target)
   if(MSVC AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     # /fp:precise never contracts unless /fp:contract is also given.
@@ -39,7 +53,7 @@ function(orvel_strict_float target)
       target_link_options(${target} PRIVATE -fno-fast-math)
     endif()
     # 32-bit x86 defaults to the x87 unit, which keeps intermediates in 80 bits.
-    if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86|X86|AMD64|x86_64)$")
+    if(ORVEL_TARGET_IS_X86_32)
       target_compile_options(${target} PRIVATE -msse2 -mfpmath=sse)
     endif()
   endif()

@@ -7,17 +7,12 @@
 # host's own 32-bit C library (libclang-rt-14-dev brings one) from the host's loader cache,
 # which hangs the first thread a program starts. No i386 packages are needed on the host.
 
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(CMAKE_C_COMPILER i686-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER i686-linux-gnu-g++)
 
-set(CMAKE_FIND_ROOT_PATH /usr/i686-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(ORVEL_CROSS_TRIPLE i686-linux-gnu)
+include("${CMAKE_CURRENT_LIST_DIR}/common/debian-cross.cmake")
 
 set(ORVEL_I686_LOADER /usr/i686-linux-gnu/lib/ld-linux.so.2 --library-path /usr/i686-linux-gnu/lib)
 execute_process(COMMAND ${ORVEL_I686_LOADER} --version

@@ -267,6 +267,9 @@ TEST(GoldenDigest, IsTheSameInEveryFloatingPointEnvironment) {
 TEST(HostEnvironment, FlushToZeroGetsDenormalsAndKeepsTheRaisedFlags) {
   if (!kHasFlushToZero) GTEST_SKIP() << "this target has no flush-to-zero mode";
   if (UnderValgrind()) GTEST_SKIP() << "valgrind models no floating-point environment";
+#if defined(FE_DIVBYZERO) && defined(FE_UNDERFLOW) && defined(FE_INEXACT)
+  // Emscripten's C library has no status flags and names no exceptions; WebAssembly has no
+  // flush-to-zero either, so it skipped above.
   InHostEnvironment host({"all flush modes", FE_TONEAREST, kFlushToZeroBits});
   std::feclearexcept(FE_ALL_EXCEPT);
   std::feraiseexcept(FE_DIVBYZERO);
@@ -277,6 +280,7 @@ TEST(HostEnvironment, FlushToZeroGetsDenormalsAndKeepsTheRaisedFlags) {
   EXPECT_TRUE(flags & FE_DIVBYZERO) << "the caller's own flag was lost";
   EXPECT_TRUE(flags & FE_UNDERFLOW) << "the underflow the library raised is missing";
   EXPECT_TRUE(flags & FE_INEXACT) << "the inexact result the library raised is missing";
+#endif
 }
 
 }  // namespace

@@ -1,0 +1,6 @@
+# 64-bit RISC-V (RV64GC): cross compiled in Release, run under qemu-riscv64. GCC fuses
+# multiply-adds into fmadd.s here by default.
+# The tests fail on any changed result bit, and the audit among them on any fused instruction.
+source "$(dirname "$0")/../common.sh"
+apt_install "${BASE_PACKAGES[@]}" "${CROSS_PACKAGES[@]}"
+CTEST_PARALLEL_LEVEL=2 timeout 900 cmake --workflow --preset riscv64
