@@ -219,11 +219,13 @@ std::vector<HostEnvironment> HostEnvironments() {
 }
 
 // Puts the thread in `environment` for as long as it lives; false from Entered() when the target
-// has no such rounding mode (WebAssembly rounds to nearest only).
+// has no such rounding mode (WebAssembly rounds to nearest only, and Emscripten's fesetround
+// reports success all the same).
 class InHostEnvironment {
  public:
   explicit InHostEnvironment(const HostEnvironment& environment)
-      : entered_(std::fesetround(environment.rounding) == 0) {
+      : entered_(std::fesetround(environment.rounding) == 0 &&
+                 std::fegetround() == environment.rounding) {
     if (entered_) SetFlushBits(environment.flushBits);
   }
   ~InHostEnvironment() {
