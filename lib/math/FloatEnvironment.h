@@ -147,21 +147,28 @@ inline bool IsDefault(State state) {
 // goes ahead on the predicted branch. Only additions touch denormals: CPUs that take a slow path
 // for denormals do so in multiplications.
 inline bool ProbeSaysDefault() {
-  __m128 tiny, rounded;
+  // Lanes: 1.5 * 2^-126, 2^-126, 1.5, 2.5.
+  const __m128 probe = _mm_setr_ps(0x1.8p-126f, 0x1p-126f, 1.5f, 2.5f);
+  // What the lanes become in the default state: 1.5 * 2^-126 again, then the roundings 0, 2, 2.
+  static constexpr std::int32_t kDefault[4] = {0x00C00000, 0, 0x40000000, 0x40000000};
+  __m128 lanes, sum;
+  bool isDefault;
   __asm__ __volatile__(
       // 1.5 * 2^-126 - 2^-126 is the denormal 2^-127, or 0 with flush-to-zero; adding 2^-126 back
       // gives 1.5 * 2^-126 only when that denormal was kept and is not read as 0.
-      "vsubss %{rn-sae%}, %[smallest], %[oneAndAHalf], %[tiny]\n\t"
-      "vaddss %{rn-sae%}, %[smallest], %[tiny], %[tiny]\n\t"
-      // (1.5, 2.5, 1.5, 2.5) rounds to 2 in every lane only when rounding to nearest even.
-      "vroundps $0xC, %[ties], %[rounded]"
-      : [tiny] "=&x"(tiny), [rounded] "=x"(rounded)
-      : [smallest] "x"(_mm_set_ss(0x1p-126f)), [oneAndAHalf] "x"(_mm_set_ss(0x1.8p-126f)),
-        [ties] "x"(_mm_setr_ps(1.5f, 2.5f, 1.5f, 2.5f)));
-  // Compared as bits: a float compare would itself read a denormal as zero under DAZ.
-  const __m128i got = _mm_castps_si128(_mm_move_ss(rounded, tiny));
-  const __m128i want = _mm_setr_epi32(0x00C00000, 0x40000000, 0x40000000, 0x40000000);
-  return _mm_movemask_epi8(_mm_cmpeq_epi32(got, want)) == 0xFFFF;
+      "vmovshdup %[probe], %[lanes]\n\t"
+      "vsubss %{rn-sae%}, %[lanes], %[probe], %[sum]\n\t"
+      "vaddss %{rn-sae%}, %[lanes], %[sum], %[sum]\n\t"
+      // Rounded to integers in the current mode, the lanes are 0, 0, 2, 2 only when rounding to
+      // nearest even.
+      "vroundps $0xC, %[probe], %[lanes]\n\t"
+      "vblendps $1, %[sum], %[lanes], %[lanes]\n\t"
+      // Compared as bits: a float compare would itself read a denormal as zero.
+      "vpxor %[want], %[lanes], %[lanes]\n\t"
+      "vptest %[lanes], %[lanes]"
+      : [lanes] "=&x"(lanes), [sum] "=&x"(sum), "=@ccz"(isDefault)
+      : [probe] "x"(probe), [want] "m"(kDefault));
+  return isDefault;
 }
 
 // Whether the CPU runs the probe: 0 until first asked, then 1 or -1. Threads that race to ask get
