@@ -144,8 +144,8 @@ inline bool IsDefault(State state) {
 // ({rn-sae}) fixes the rounding and raises no flag, while flush-to-zero and denormals-are-zero
 // still apply; vroundps rounds in the current mode without raising the precision flag. So the
 // probe raises no flag in any state, and its few instructions run beside the operation, which
-// goes ahead on the predicted branch. Only additions touch denormals: CPUs that take a slow path
-// for denormals do so in multiplications.
+// goes ahead on the predicted branch. Only additions touch denormals: where a CPU takes a slow path
+// for denormals, measured so far, it does so in multiplications.
 inline bool ProbeSaysDefault() {
   // Lanes: 1.5 * 2^-126, 2^-126, 1.5, 2.5.
   const __m128 probe = _mm_setr_ps(0x1.8p-126f, 0x1p-126f, 1.5f, 2.5f);
