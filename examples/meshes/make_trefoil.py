@@ -15,9 +15,12 @@ TUBE_RADIUS = 0.4
 
 
 def knot(t):
-    """The (2, 3) torus knot: twice around the axis while winding three times through the hole."""
+    """The (2, 3) torus knot: twice around the z axis while winding three times through the hole.
+
+    It starts at the top (y up, as OBJ exporters write models), so it stands on one lobe.
+    """
     radius = 2.0 + math.cos(3 * t)
-    return (radius * math.cos(2 * t), radius * math.sin(2 * t), -math.sin(3 * t))
+    return (-radius * math.sin(2 * t), radius * math.cos(2 * t), -math.sin(3 * t))
 
 
 def normalize(v):
@@ -43,7 +46,7 @@ def main():
         centre = knot(t)
         ahead, behind = knot(t + 1e-4), knot(t - 1e-4)
         tangent = normalize(tuple(a - b for a, b in zip(ahead, behind)))
-        # The knot is never vertical, so the tangent and the z axis always span a plane.
+        # The tangent is never parallel to the z axis, so the two always span a plane.
         normal = normalize(cross(tangent, (0.0, 0.0, 1.0)))
         binormal = cross(tangent, normal)
         for j in range(SIDES):

@@ -46,7 +46,8 @@ SinCos SinCosOf(float radians) {
   return {static_cast<float>(sinSum), static_cast<float>(cosSum)};
 }
 
-// Rotations of column vectors, counter-clockwise when looking down the axis towards the origin.
+// A rotation of column vectors about the x axis, counter-clockwise when looking down the axis
+// towards the origin.
 Matrix4 RotationX(float degrees) {
   const SinCos a = SinCosOf(ToRadians(degrees));
   Matrix4 r(1.0f);
@@ -54,16 +55,6 @@ Matrix4 RotationX(float degrees) {
   r.m[6] = a.sin;
   r.m[9] = -a.sin;
   r.m[10] = a.cos;
-  return r;
-}
-
-Matrix4 RotationZ(float degrees) {
-  const SinCos a = SinCosOf(ToRadians(degrees));
-  Matrix4 r(1.0f);
-  r.m[0] = a.cos;
-  r.m[1] = a.sin;
-  r.m[4] = -a.sin;
-  r.m[5] = a.cos;
   return r;
 }
 
@@ -81,12 +72,11 @@ Matrix4 Scaling(float factor) {
   return s;
 }
 
-// The demo's viewpoint: mesh x points up the picture, tipped away from the eye, and -y to the
-// right. The default mesh, a trefoil knot, stands on one lobe that way.
+// The demo's viewpoint: mesh y points up the picture, tipped 35 degrees away from the eye, and x
+// to the right, so a model written the way OBJ exporters write them (y up, its front facing +z)
+// stands upright and is seen from the front and a little above.
 Matrix4 ModelRotation() {
-  Matrix4 model = RotationX(-35.0f);
-  model.Multiply(RotationZ(90.0f));
-  return model;
+  return RotationX(-35.0f);
 }
 
 struct Box {
