@@ -32,8 +32,8 @@ install(TARGETS OrvelLib
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
   INCLUDES DESTINATION "${ORVEL_INCLUDE_DESTINATION}" "${CMAKE_INSTALL_INCLUDEDIR}")
 
-# The public headers in their math/ and utils/ folders, and the generated version header;
-# math/StrictFloat.h, math/FloatEnvironment.h and math/MatrixKernels.h are internal to the library.
+# The public headers in their math/ and utils/ folders, and the generated version header; the
+# private ones, in math/detail/, stay in the source tree.
 foreach(header IN LISTS ORVEL_PUBLIC_HEADERS)
   get_filename_component(folder "${header}" DIRECTORY)
   install(FILES "lib/${header}"

@@ -5,7 +5,10 @@
 // Every benchmark does one operation per iteration on inputs that rotate through a small table,
 // except HostLoop, which transforms 1,000,000 points per iteration; the `ops` counter says how
 // many operations one iteration is. ORVEL_BENCH_ITERATIONS=n fixes the iteration count, for
-// counting instructions under callgrind.
+// counting instructions under callgrind. ORVEL_BENCH_HOST_STATE puts the benchmark thread, and so
+// every contender, in a floating-point state hosts run in: "default", "ftz-daz" (flush-to-zero and
+// denormals-are-zero, as -ffast-math start-up code and many engines set them) or "upward" (a
+// directed rounding mode).
 
 #include "peers/Inline.h"
 #include "peers/Peers.h"
@@ -20,9 +23,14 @@
 #include <sys/platform/x86.h>
 #define ORVEL_BENCH_KERNELS_AT_LOAD 1
 #endif
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <type_traits>
@@ -256,6 +264,19 @@ const char* MatrixKernels() {
 #endif
 }
 
+// Puts the calling thread in the named host state; false for a name this target can't set.
+bool EnterHostState(const std::string& state) {
+  if (state == "default") return true;
+  if (state == "upward") return std::fesetround(FE_UPWARD) == 0;
+#if defined(__SSE__)
+  if (state == "ftz-daz") {
+    _mm_setcsr(_mm_getcsr() | 0x8040u);  // flush to zero, denormals are zero
+    return true;
+  }
+#endif
+  return false;
+}
+
 void Register(const std::string& name, void (*function)(benchmark::State&)) {
   benchmark::internal::Benchmark* benchmark = benchmark::RegisterBenchmark(name.c_str(), function);
   if (const char* fixed = std::getenv("ORVEL_BENCH_ITERATIONS")) {
@@ -284,6 +305,13 @@ void RegisterContender(const std::string& contender) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const char* requested = std::getenv("ORVEL_BENCH_HOST_STATE");
+  const std::string hostState = requested != nullptr ? requested : "default";
+  if (!EnterHostState(hostState)) {
+    std::fprintf(stderr, "ORVEL_BENCH_HOST_STATE=%s: not a state this target can set\n",
+                 hostState.c_str());
+    return 2;
+  }
   RegisterContender<Orvel>("OrvelLib");
   RegisterContender<GlmShared>("glm.so");
   RegisterContender<EigenShared>("Eigen.so");
@@ -292,6 +320,7 @@ int main(int argc, char** argv) {
   RegisterContender<Floor>("floor");
   Register("HostLoop/OrvelLib-exported-copy", HostLoop<OrvelExportedCopy>);
   benchmark::AddCustomContext("matrix_kernels", MatrixKernels());
+  benchmark::AddCustomContext("host_state", hostState);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -1,9 +1,10 @@
-#include "math/StrictFloat.h"
+#include "math/detail/StrictFloat.h"
 
 #include "math/Matrix4.h"
 
-#include "math/FloatEnvironment.h"
-#include "math/MatrixKernels.h"
+#include "math/detail/FloatEnvironment.h"
+#include "math/detail/MatrixKernels.h"
+#include "math/detail/MatrixOperations.h"
 
 namespace OrvelMath {
 namespace {
@@ -11,89 +12,14 @@ namespace {
 // The float nearest pi/180 (bit pattern 0x3C8EFA35).
 constexpr float kRadiansPerDegree = 0x1.1df46ap-6f;
 
-// The matrix operations over one kernel set, each running its arithmetic in the default
-// floating-point environment. The kernels read every input before writing, so `other` may be
-// `self`.
-template <typename Kernels>
-struct Operations {
-  static Matrix4& Product(Matrix4& self, const Matrix4& other) {
-    Environment::InDefaultEnvironment([&] { Kernels::Product(self.m, other.m, self.m); });
-    return self;
-  }
-  static Vector4f Transform(const Matrix4& self, const Vector4f& v) {
-    return Environment::InDefaultEnvironment([&] { return Kernels::Transform(self.m, v); });
-  }
-  static Vector3f TransformPoint(const Matrix4& self, const Vector3f& p) {
-    return Environment::InDefaultEnvironment([&] { return Kernels::TransformPoint(self.m, p); });
-  }
-};
-
 }  // namespace
 
-#if defined(ORVEL_MATH_SIMD_AVX)
-
-// The kernel set is chosen once, when the library is loaded: each member below is a GNU indirect
-// function whose resolver returns the Avx or the Simd operation, and the dynamic linker writes
-// that address into the caller's slot, so a host's call enters the chosen code directly. Inside
-// the library nothing calls these members (a call to an indirect function goes through a PLT
-// slot): operator*= has its own entry, resolved to the same code as Multiply.
-
-namespace {
-
-using Baseline = Operations<Kernels::Fastest>;
-
-// The Avx operations, instantiated inside functions compiled for AVX. Flattened: the guard's
-// lambda is not compiled for AVX, so without it the kernel would stay a call of its own.
-#define ORVEL_MATH_AVX_ENTRY ORVEL_MATH_TARGET_AVX __attribute__((flatten))
-ORVEL_MATH_AVX_ENTRY Matrix4& ProductAvx(Matrix4& self, const Matrix4& other) {
-  return Operations<Kernels::Avx>::Product(self, other);
-}
-ORVEL_MATH_AVX_ENTRY Vector4f TransformAvx(const Matrix4& self, const Vector4f& v) {
-  return Operations<Kernels::Avx>::Transform(self, v);
-}
-ORVEL_MATH_AVX_ENTRY Vector3f TransformPointAvx(const Matrix4& self, const Vector3f& p) {
-  return Operations<Kernels::Avx>::TransformPoint(self, p);
-}
-#undef ORVEL_MATH_AVX_ENTRY
-
-}  // namespace
-
-// Resolvers run while the dynamic linker relocates the objects that call the library, before any
-// constructor.
-extern "C" {
-#define ORVEL_MATH_RESOLVER ORVEL_MATH_UNINSTRUMENTED __attribute__((visibility("hidden")))
-ORVEL_MATH_RESOLVER decltype(&ProductAvx) OrvelMathResolveProduct() {
-  return Kernels::Avx::Usable() ? &ProductAvx : &Baseline::Product;
-}
-ORVEL_MATH_RESOLVER decltype(&TransformAvx) OrvelMathResolveTransform() {
-  return Kernels::Avx::Usable() ? &TransformAvx : &Baseline::Transform;
-}
-ORVEL_MATH_RESOLVER decltype(&TransformPointAvx) OrvelMathResolveTransformPoint() {
-  return Kernels::Avx::Usable() ? &TransformPointAvx : &Baseline::TransformPoint;
-}
-#undef ORVEL_MATH_RESOLVER
-}
-
-// GCC's documented way to make a member an indirect function; Clang accepts it too, once told
-// that these declarations stand for the definitions.
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wout-of-line-declaration"
-#endif
-Matrix4& Matrix4::Multiply(const Matrix4&) __attribute__((ifunc("OrvelMathResolveProduct")));
-Matrix4& Matrix4::operator*=(const Matrix4&) __attribute__((ifunc("OrvelMathResolveProduct")));
-Vector4f Matrix4::Multiply(const Vector4f&) const
-    __attribute__((ifunc("OrvelMathResolveTransform")));
-Vector3f Matrix4::Multiply(const Vector3f&) const
-    __attribute__((ifunc("OrvelMathResolveTransformPoint")));
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#endif
-
-#else
+// Where the build chooses the matrix kernels when the library is loaded, Matrix4Selection.cpp
+// defines these four members instead.
+#if !defined(ORVEL_MATH_KERNELS_AT_LOAD)
 
 Matrix4& Matrix4::Multiply(const Matrix4& other) {
-  return Operations<Kernels::Fastest>::Product(*this, other);
+  return MatrixOperations<Kernels::Fastest>::Product(*this, other);
 }
 
 // The library binds its own calls directly: no call through the PLT.
@@ -102,17 +28,18 @@ Matrix4& Matrix4::operator*=(const Matrix4& other) {
 }
 
 Vector4f Matrix4::Multiply(const Vector4f& v) const {
-  return Operations<Kernels::Fastest>::Transform(*this, v);
+  return MatrixOperations<Kernels::Fastest>::Transform(*this, v);
 }
 
 Vector3f Matrix4::Multiply(const Vector3f& v) const {
-  return Operations<Kernels::Fastest>::TransformPoint(*this, v);
+  return MatrixOperations<Kernels::Fastest>::TransformPoint(*this, v);
 }
 
 #endif
 
 float ToRadians(float degrees) {
-  return Environment::InDefaultEnvironment([](float d) { return d * kRadiansPerDegree; }, degrees);
+  return Environment::InDefaultEnvironment<Environment::Least::kForToRadians>(
+      [degrees] { return degrees * kRadiansPerDegree; }, degrees);
 }
 
 }  // namespace OrvelMath

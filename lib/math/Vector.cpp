@@ -1,8 +1,8 @@
-#include "math/StrictFloat.h"
+#include "math/detail/StrictFloat.h"
 
 #include "math/Vector.h"
 
-#include "math/FloatEnvironment.h"
+#include "math/detail/FloatEnvironment.h"
 
 namespace OrvelMath {
 namespace {
@@ -72,37 +72,41 @@ void ScaleInPlace(V& self, float s) {
 // (denormals-are-zero would make a denormal equal 0), in the default floating-point environment.
 // The library binds its own calls directly, so the compound operators calling Add, Subtract and
 // Multiply cost no call through the PLT.
-#define ORVEL_DEFINE_VECTOR_OPERATIONS(V)                                                       \
-  V& V::Add(const V& other) {                                                                   \
-    Environment::InDefaultEnvironment([&] { AddInPlace(*this, other); });                       \
-    return *this;                                                                               \
-  }                                                                                             \
-  V& V::Subtract(const V& other) {                                                              \
-    Environment::InDefaultEnvironment([&] { SubtractInPlace(*this, other); });                  \
-    return *this;                                                                               \
-  }                                                                                             \
-  V& V::Multiply(float s) {                                                                     \
-    Environment::InDefaultEnvironment([this](float f) { ScaleInPlace(*this, f); }, s);          \
-    return *this;                                                                               \
-  }                                                                                             \
-  float V::DotProduct(const V& other) {                                                         \
-    return Environment::InDefaultEnvironment([&] { return Components<V>::Dot(*this, other); }); \
-  }                                                                                             \
-  V V::operator+=(const V& other) {                                                             \
-    return Add(other);                                                                          \
-  }                                                                                             \
-  V V::operator-=(const V& other) {                                                             \
-    return Subtract(other);                                                                     \
-  }                                                                                             \
-  V V::operator*=(float s) {                                                                    \
-    return Multiply(s);                                                                         \
-  }                                                                                             \
-  bool V::operator==(const V& other) {                                                          \
-    return Environment::InDefaultEnvironment(                                                   \
-        [&] { return Components<V>::AllEqual(*this, other); });                                 \
-  }                                                                                             \
-  bool V::operator!=(const V& other) {                                                          \
-    return !(*this == other);                                                                   \
+#define ORVEL_DEFINE_VECTOR_OPERATIONS(V)                                          \
+  V& V::Add(const V& other) {                                                      \
+    Environment::InDefaultEnvironment<Environment::Least::kForSums>(               \
+        [&] { AddInPlace(*this, other); }, *this, other);                          \
+    return *this;                                                                  \
+  }                                                                                \
+  V& V::Subtract(const V& other) {                                                 \
+    Environment::InDefaultEnvironment<Environment::Least::kForSums>(               \
+        [&] { SubtractInPlace(*this, other); }, *this, other);                     \
+    return *this;                                                                  \
+  }                                                                                \
+  V& V::Multiply(float s) {                                                        \
+    Environment::InDefaultEnvironment<Environment::Least::kForScaling>(            \
+        [this, s] { ScaleInPlace(*this, s); }, *this, s);                          \
+    return *this;                                                                  \
+  }                                                                                \
+  float V::DotProduct(const V& other) {                                            \
+    return Environment::InDefaultEnvironment<Environment::Least::kForProducts>(    \
+        [&] { return Components<V>::Dot(*this, other); }, *this, other);           \
+  }                                                                                \
+  V V::operator+=(const V& other) {                                                \
+    return Add(other);                                                             \
+  }                                                                                \
+  V V::operator-=(const V& other) {                                                \
+    return Subtract(other);                                                        \
+  }                                                                                \
+  V V::operator*=(float s) {                                                       \
+    return Multiply(s);                                                            \
+  }                                                                                \
+  bool V::operator==(const V& other) {                                             \
+    return Environment::InDefaultEnvironment<Environment::Least::kForComparisons>( \
+        [&] { return Components<V>::AllEqual(*this, other); }, *this, other);      \
+  }                                                                                \
+  bool V::operator!=(const V& other) {                                             \
+    return !(*this == other);                                                      \
   }
 
 ORVEL_DEFINE_VECTOR_OPERATIONS(Vector2f)

@@ -1,6 +1,6 @@
 #include "math/KernelSets.h"
 
-#include "math/MatrixKernels.h"
+#include "math/detail/MatrixKernels.h"
 
 namespace OrvelTest {
 namespace {

@@ -1,5 +1,5 @@
-#ifndef ORVEL_MATH_STRICT_FLOAT_H
-#define ORVEL_MATH_STRICT_FLOAT_H
+#ifndef ORVEL_MATH_DETAIL_STRICT_FLOAT_H
+#define ORVEL_MATH_DETAIL_STRICT_FLOAT_H
 
 // Included first by every source that does arithmetic. The flags in cmake/OrvelCompilerOptions
 // pin the rounding rules; these checks refuse builds that would silently break them.
@@ -13,4 +13,4 @@
 #error "OrvelLib needs float arithmetic evaluated in float (use SSE2 on 32-bit x86)"
 #endif
 
-#endif  // ORVEL_MATH_STRICT_FLOAT_H
+#endif  // ORVEL_MATH_DETAIL_STRICT_FLOAT_H

@@ -1,42 +1,35 @@
-#ifndef ORVEL_MATH_MATRIX_KERNELS_H
-#define ORVEL_MATH_MATRIX_KERNELS_H
+#ifndef ORVEL_MATH_DETAIL_MATRIX_KERNELS_H
+#define ORVEL_MATH_DETAIL_MATRIX_KERNELS_H
 
 // Private to OrvelLib: never installed, never included by a public header, so only the library
 // and its tests compile it, always with the strict floating-point flags.
 //
 // The matrix product and the two transforms, once in plain scalar code, once in SIMD where the
-// target has it (SSE2 on x86, NEON on AArch64), and on x86-64 Linux once more for AVX. Every set
-// gives the scalar code's bits: separate multiply and add instructions, each rounded on its own,
-// never a fused form. Matrix4.cpp uses `Fastest`, or, where the Avx set exists, whichever of
-// `Fastest` and `Avx` the CPU allows, chosen when the library is loaded; the tests run every
-// kernel set against the reference model.
+// target has it (SSE2 on x86, NEON on AArch64), and where the build chooses kernels when the
+// library is loaded (ORVEL_MATH_KERNELS_AT_LOAD: x86-64 Linux) once more for AVX. Every set gives
+// the scalar code's bits: separate multiply and add instructions, each rounded on its own, never a
+// fused form. The library uses `Fastest`, or, where the Avx set exists, whichever of `Fastest` and
+// `Avx` the CPU allows (Matrix4Selection.cpp); the tests run every kernel set against the
+// reference model.
 //
 // Matrices are 16 column-major floats; pointers need only float alignment (loads are unaligned).
+// kVexEncoded says whether a set is compiled for AVX, so that code around it can match.
 
-#include "math/StrictFloat.h"
+#include "math/detail/StrictFloat.h"
 
 #include "math/Vector.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define ORVEL_MATH_SIMD_SSE2 1
-// Where the library can pick a kernel set when it is loaded (GNU indirect functions, and glibc's
-// view of the CPU, which knows whether the OS saves the AVX registers), x86-64 also has a set
-// compiled for AVX, whatever the baseline the build targets.
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && \
-    __has_include(<sys/platform/x86.h>)
+#if defined(ORVEL_MATH_KERNELS_AT_LOAD)
+#include "math/detail/CpuFeatures.h"
+#if !defined(ORVEL_MATH_CPU_FEATURES_GLIBC) || !defined(__x86_64__)
+#error "kernels are chosen at load time only on x86-64 with glibc's view of the CPU"
+#endif
 #include <immintrin.h>
-#include <sys/platform/x86.h>
 #define ORVEL_MATH_SIMD_AVX 1
 #define ORVEL_MATH_TARGET_AVX __attribute__((target("avx")))
-// For code that runs while the dynamic linker relocates a caller, before any constructor: a
-// sanitizer's runtime is not set up yet, so nothing there may be instrumented.
-#if defined(__clang__)
-#define ORVEL_MATH_UNINSTRUMENTED \
-  __attribute__((no_sanitize("address", "thread", "undefined", "coverage")))
-#else
-#define ORVEL_MATH_UNINSTRUMENTED __attribute__((no_sanitize("address", "thread", "undefined")))
-#endif
 #endif
 #elif defined(__aarch64__) || defined(_M_ARM64)
 #include <arm_neon.h>
@@ -49,6 +42,8 @@ namespace Kernels {
 // Results are built as values, not in local arrays: where an array stays on the stack (32-bit
 // ARM), -fstack-protector-strong gives the function a canary, which costs more than the arithmetic.
 struct Scalar {
+  static constexpr bool kVexEncoded = false;
+
   // r = a x b. Element (j, k) is +0.0 + a(j,0)*b(0,k) + a(j,1)*b(1,k) + a(j,2)*b(2,k) +
   // a(j,3)*b(3,k), left to right; +0.0 first, so four -0.0 products give +0.0.
   static void Product(const float* a, const float* b, float* r) {
@@ -107,6 +102,8 @@ struct Scalar {
 // The same operations with one matrix column per register: lane j of a column register is row j,
 // so the four rows of a result column are computed side by side, each in the scalar order.
 struct Simd {
+  static constexpr bool kVexEncoded = false;
+
 #if defined(ORVEL_MATH_SIMD_SSE2)
   using Lanes = __m128;
   static Lanes Load(const float* p) {
@@ -215,16 +212,11 @@ struct Simd {
 // The transforms are the Simd ones compiled with the AVX encoding, which reads the matrix columns
 // straight from memory instead of loading them first.
 struct Avx {
-  // Whether this process may run AVX code: the CPU has it, the OS saves its registers, and no
-  // GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX masks it. This is glibc's CPU_FEATURE_ACTIVE(AVX) spelt
-  // out, because the header's inline function would be instrumented in a sanitizer build, and
-  // this runs in the resolvers.
-  ORVEL_MATH_UNINSTRUMENTED static bool Usable() {
-    constexpr unsigned kBitsPerLeaf = 4 * 32;  // a cpuid_feature holds four 32-bit registers
-    const cpuid_feature* leaf = __x86_get_cpuid_feature_leaf(x86_cpu_AVX / kBitsPerLeaf);
-    const unsigned bit = x86_cpu_AVX % kBitsPerLeaf;
-    return (leaf->active_array[bit / 32] >> (bit % 32)) & 1u;
-  }
+  static constexpr bool kVexEncoded = true;
+
+  // Whether this process may run AVX code (CpuFeatures.h). Called by the resolvers, before any
+  // constructor has run.
+  ORVEL_MATH_UNINSTRUMENTED static bool Usable() { return Cpu::Usable(Cpu::kAvx); }
 
   ORVEL_MATH_TARGET_AVX static void Product(const float* a, const float* b, float* r) {
     const __m256 a0 = Twice(a), a1 = Twice(a + 4), a2 = Twice(a + 8), a3 = Twice(a + 12);
@@ -278,4 +270,4 @@ using Fastest = Scalar;
 }  // namespace Kernels
 }  // namespace OrvelMath
 
-#endif  // ORVEL_MATH_MATRIX_KERNELS_H
+#endif  // ORVEL_MATH_DETAIL_MATRIX_KERNELS_H

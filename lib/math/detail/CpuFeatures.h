@@ -1,0 +1,75 @@
+#ifndef ORVEL_MATH_DETAIL_CPU_FEATURES_H
+#define ORVEL_MATH_DETAIL_CPU_FEATURES_H
+
+// Private to OrvelLib. Which optional x86 instruction sets this process may run: SSE4.1 for the
+// floating-point environment's rounding probe, AVX for the matrix kernels chosen at load time.
+//
+// On Linux with glibc 2.33 or later the answer is glibc's: the CPU has the set, the kernel saves
+// its registers, and GLIBC_TUNABLES=glibc.cpu.hwcaps=-<set> does not mask it (the tests mask sets
+// that way to run every path on one machine). glibc's function and layout are declared here
+// rather than taken from <sys/platform/x86.h>, whose inline helpers return C's _Bool, which Clang
+// refuses in strict ISO C++. Elsewhere on x86 GCC and Clang ask the CPU through cpuid.
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__linux__) && defined(__has_include)
+#if __has_include(<sys/platform/x86.h>)
+#define ORVEL_MATH_CPU_FEATURES_GLIBC 1
+#endif
+#endif
+#if !defined(ORVEL_MATH_CPU_FEATURES_GLIBC)
+#include <cpuid.h>
+#define ORVEL_MATH_CPU_FEATURES_CPUID 1
+#endif
+#endif
+
+// For code that runs while the dynamic linker relocates a caller, before any constructor: a
+// sanitizer's runtime is not set up yet, so nothing there may be instrumented.
+#if defined(__clang__)
+#define ORVEL_MATH_UNINSTRUMENTED \
+  __attribute__((no_sanitize("address", "thread", "undefined", "coverage")))
+#elif defined(__GNUC__)
+#define ORVEL_MATH_UNINSTRUMENTED __attribute__((no_sanitize("address", "thread", "undefined")))
+#endif
+
+#if defined(ORVEL_MATH_CPU_FEATURES_GLIBC)
+namespace OrvelMath {
+namespace Cpu {
+// glibc's struct cpuid_feature: the registers cpuid reported for one leaf, and the same bits
+// cleared for every set the process may not use.
+struct GlibcFeatureLeaf {
+  unsigned int present[4];
+  unsigned int active[4];
+};
+}  // namespace Cpu
+}  // namespace OrvelMath
+
+extern "C" const OrvelMath::Cpu::GlibcFeatureLeaf* __x86_get_cpuid_feature_leaf(unsigned int leaf)
+    __attribute__((pure));
+#endif
+
+#if defined(ORVEL_MATH_CPU_FEATURES_GLIBC) || defined(ORVEL_MATH_CPU_FEATURES_CPUID)
+namespace OrvelMath {
+namespace Cpu {
+
+// Feature bits of cpuid leaf 1, register ecx.
+constexpr unsigned int kSse41 = 19;
+constexpr unsigned int kAvx = 28;
+
+// Whether the process may use the set with bit `bit` of cpuid leaf 1's ecx.
+ORVEL_MATH_UNINSTRUMENTED inline bool Usable(unsigned int bit) {
+#if defined(ORVEL_MATH_CPU_FEATURES_GLIBC)
+  constexpr unsigned int kLeaf1 = 0, kEcx = 2;  // glibc's CPUID_INDEX_1 and cpuid_ecx
+  return (__x86_get_cpuid_feature_leaf(kLeaf1)->active[kEcx] >> bit) & 1u;
+#else
+  // Neither set needs more than the CPU's word: the library asks about AVX only where glibc
+  // answers, and SSE4.1 uses no state the operating system must save.
+  unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && ((ecx >> bit) & 1u) != 0;
+#endif
+}
+
+}  // namespace Cpu
+}  // namespace OrvelMath
+#endif
+
+#endif  // ORVEL_MATH_DETAIL_CPU_FEATURES_H

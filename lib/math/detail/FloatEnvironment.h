@@ -1,0 +1,91 @@
+#ifndef ORVEL_MATH_DETAIL_FLOAT_ENVIRONMENT_H
+#define ORVEL_MATH_DETAIL_FLOAT_ENVIRONMENT_H
+
+// Private to OrvelLib: never installed, never included by a public header.
+//
+// Every exported operation that does arithmetic runs it through InDefaultEnvironment, so that its
+// result bits do not depend on the calling thread's floating-point control state: the arithmetic
+// always rounds to nearest even, and denormals are neither flushed nor read as zero. Hosts change
+// that state on purpose (game engines set flush-to-zero for speed) and by accident (linking with
+// -ffast-math or -Ofast turns on flush-to-zero and denormals-are-zero for the whole process).
+//
+// The operation computes directly when the thread rounds to nearest even and its flush modes are
+// off or cannot act on the operands at hand (FlushFreeOperands.h): the common case, in the default
+// state and under flush-to-zero alike. On x86 CPUs with SSE4.1 that is told without touching the
+// control register (RoundingProbe.h); elsewhere the register is read. Otherwise (a directed
+// rounding mode, or a flush mode with an operand small enough for it to act) the control register
+// is set to the default for the arithmetic and put back afterwards. The caller gets its control
+// state back exactly; the status flags the arithmetic raised are added to the caller's, as after
+// any function that ran in the default environment. Exception traps the caller enabled stay
+// enabled.
+
+#include "math/detail/StrictFloat.h"
+
+#include "math/detail/ControlRegister.h"
+#include "math/detail/FlushFreeOperands.h"
+#include "math/detail/RoundingProbe.h"
+
+#include <cstdint>
+#include <type_traits>
+
+namespace OrvelMath {
+namespace Environment {
+
+// Whether the arithmetic on `operands` gives the default environment's bits and flags as the
+// thread is now: it rounds to nearest even, and its flush modes are off or cannot act on these
+// operands. kLeast is the operation's least operand magnitude (FlushFreeOperands.h).
+template <std::uint32_t kLeast, typename... Operands>
+inline bool ComputesAsDefault(State state, const Operands&... operands) {
+  return RoundsToNearest(state) && (FlushesNothing(state) || NoneBelow<kLeast>(operands...));
+}
+
+// The common path's look, as cheap as the target allows. False sends the call to the slow path,
+// which looks again more thoroughly; kVex says the caller is compiled for AVX.
+template <std::uint32_t kLeast, bool kVex, typename... Operands>
+inline bool SurelyComputesAsDefault(const Operands&... operands) {
+#if defined(ORVEL_MATH_ROUNDING_PROBE)
+  return RoundingProbeKnownUsable() && RoundsToNearestAndNoneSet<kVex>(Below<kLeast>(operands...));
+#else
+  return ComputesAsDefault<kLeast>(Read(), operands...);
+#endif
+}
+
+// The slow path, out of line so that the common path stays small: from the control register, then
+// computing directly where that gives the default's results, or else in the switched environment.
+// The lambda is pinned after the switch, so what it captured is read there; its result, or what
+// it stored, is pinned before the restore.
+template <std::uint32_t kLeast, typename Compute, typename... Operands>
+ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute, const Operands&... operands)
+    -> decltype(compute()) {
+#if defined(ORVEL_MATH_ROUNDING_PROBE)
+  AskWhetherRoundingProbeUsable();  // the common path takes the probe from the next call on
+#endif
+  const State caller = Read();
+  if (ComputesAsDefault<kLeast>(caller, operands...)) return compute();
+  Enter(caller);
+  Pin(compute);
+  if constexpr (std::is_void_v<decltype(compute())>) {
+    compute();
+    Pin(compute);
+    Leave(caller);
+  } else {
+    auto result = compute();
+    Pin(result);
+    Leave(caller);
+    return result;
+  }
+}
+
+// compute() in the IEEE-754 default environment, whatever the caller's control state. `operands`
+// are everything compute() reads; kLeast and kVex as above.
+template <std::uint32_t kLeast, bool kVex = false, typename Compute, typename... Operands>
+inline auto InDefaultEnvironment(Compute compute, const Operands&... operands)
+    -> decltype(compute()) {
+  if (ORVEL_MATH_LIKELY((SurelyComputesAsDefault<kLeast, kVex>(operands...)))) return compute();
+  return InAnyEnvironment<kLeast>(compute, operands...);
+}
+
+}  // namespace Environment
+}  // namespace OrvelMath
+
+#endif  // ORVEL_MATH_DETAIL_FLOAT_ENVIRONMENT_H

@@ -1,0 +1,127 @@
+#ifndef ORVEL_MATH_DETAIL_FLUSH_FREE_OPERANDS_H
+#define ORVEL_MATH_DETAIL_FLUSH_FREE_OPERANDS_H
+
+// Private to OrvelLib. When flush-to-zero and denormals-are-zero cannot change a result.
+//
+// Flush-to-zero acts only on a tiny result (nonzero, magnitude below 2^-126); denormals-are-zero
+// only on a denormal operand. So an operation whose operands, intermediates and result are never
+// tiny gives the default environment's bits, and raises its flags, with either mode on. Each
+// operation has a least magnitude that its nonzero finite operands must reach for that to hold.
+// Write G for the integer multiples of 2^-126:
+//
+// - A float of magnitude at least 2^e is a multiple of its unit in the last place, 2^(e-23) or
+//   more. Operands of at least 2^-103 are in G; factors of at least 2^-40 are multiples of 2^-63,
+//   so their exact products are in G.
+// - A nonzero value in G has magnitude at least 2^-126, so it is never tiny, and neither is its
+//   rounding (rounding is monotonic and 2^-126 is a float). The rounding stays in G: at or above
+//   2^-103 every float is a multiple of 2^-126, and below it a value in G has at most 23
+//   significant bits and is exact.
+// - Sums and differences of values in G are in G.
+//
+// Hence sums (operands of at least 2^-103) and sums of products (factors of at least 2^-40: the
+// dot products, the matrix product and both transforms, whose added translation is a factor too)
+// keep every step in G, and never tiny. A single product of factors of at least 2^-63 is at least
+// 2^-126 exactly. ToRadians multiplies by 0x1.1df46ap-6 > 2^-6, so degrees of at least 2^-120
+// give at least 2^-126. Comparisons produce no result to flush and only need operands that are not
+// denormal. Zeros, infinities and NaNs never create a tiny value from these operations, so they
+// always pass; the check below raises no flag, since it looks only at the bits.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define ORVEL_MATH_FLUSH_FREE_SSE2 1
+#endif
+
+namespace OrvelMath {
+namespace Environment {
+
+// The least magnitudes above, as float bit patterns.
+namespace Least {
+constexpr std::uint32_t kForSums = 0x0C000000u;         // 2^-103
+constexpr std::uint32_t kForProducts = 0x2B800000u;     // 2^-40, products that are summed
+constexpr std::uint32_t kForScaling = 0x20000000u;      // 2^-63, one product
+constexpr std::uint32_t kForToRadians = 0x03800000u;    // 2^-120
+constexpr std::uint32_t kForComparisons = 0x00800000u;  // 2^-126, the least normal
+}  // namespace Least
+
+// An operand below the least magnitude is nonzero with |bits| < kLeast. With the sign shifted out
+// and 1 subtracted, a zero wraps around to the largest value, so one unsigned comparison asks it:
+// (2 * bits - 1) < (2 * kLeast - 1).
+
+#if defined(ORVEL_MATH_FLUSH_FREE_SSE2)
+// The operand's floats as 32-bit lanes; `count` is 1 to 4, and fewer than 4 are repeated to fill
+// the lanes. Loaded as floats, so that the compiler can share the loads with the arithmetic.
+template <std::size_t count>
+inline __m128i LoadLanes(const float* floats) {
+  if constexpr (count == 1) {
+    const __m128 x = _mm_load_ss(floats);
+    return _mm_castps_si128(_mm_shuffle_ps(x, x, 0));
+  } else if constexpr (count == 2) {
+    const __m128 xy = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(floats)));
+    return _mm_castps_si128(_mm_movelh_ps(xy, xy));
+  } else if constexpr (count == 3) {
+    const __m128 xy = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(floats)));
+    return _mm_castps_si128(_mm_shuffle_ps(xy, _mm_load_ss(floats + 2), 0x04));  // x y z z
+  } else {
+    return _mm_castps_si128(_mm_loadu_ps(floats));
+  }
+}
+
+// All-ones in each lane whose float is below kLeast. SSE2 compares signed integers, so both sides
+// are shifted by 2^31, which adding 0x7FFFFFFF instead of subtracting 1 does in one step.
+template <std::uint32_t kLeast>
+inline __m128i LanesBelow(__m128i bits) {
+  constexpr std::uint32_t kBias = 0x7FFFFFFFu;
+  const __m128i shifted = _mm_add_epi32(_mm_add_epi32(bits, bits), _mm_set1_epi32(kBias));
+  return _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int>(2 * kLeast + kBias)), shifted);
+}
+
+template <std::uint32_t kLeast, std::size_t first = 0, typename T>
+inline __m128i FloatsBelow(const T& operand) {
+  static_assert(sizeof(T) % sizeof(float) == 0, "operands are made of floats");
+  constexpr std::size_t kCount = sizeof(T) / sizeof(float) - first;
+  const float* floats = reinterpret_cast<const float*>(&operand) + first;
+  const __m128i below = LanesBelow<kLeast>(LoadLanes<(kCount < 4 ? kCount : 4)>(floats));
+  if constexpr (kCount > 4) {
+    return _mm_or_si128(below, FloatsBelow<kLeast, first + 4>(operand));
+  } else {
+    return below;
+  }
+}
+
+// All-ones in the lanes where an operand is below kLeast, and zero lanes where none is.
+template <std::uint32_t kLeast, typename First, typename... Rest>
+inline __m128i Below(const First& first, const Rest&... rest) {
+  __m128i below = FloatsBelow<kLeast>(first);
+  ((below = _mm_or_si128(below, FloatsBelow<kLeast>(rest))), ...);
+  return below;
+}
+
+template <std::uint32_t kLeast, typename... Operands>
+inline bool NoneBelow(const Operands&... operands) {
+  return _mm_movemask_epi8(Below<kLeast>(operands...)) == 0;
+}
+#else
+template <std::uint32_t kLeast, typename T>
+inline bool AnyBelow(const T& operand) {
+  static_assert(sizeof(T) % sizeof(float) == 0, "operands are made of floats");
+  std::uint32_t bits[sizeof(T) / sizeof(float)];
+  std::memcpy(bits, &operand, sizeof bits);
+  bool below = false;
+  for (const std::uint32_t b : bits) below |= (b << 1) - 1u < (kLeast << 1) - 1u;
+  return below;
+}
+
+template <std::uint32_t kLeast, typename... Operands>
+inline bool NoneBelow(const Operands&... operands) {
+  return !(... || AnyBelow<kLeast>(operands));
+}
+#endif
+
+}  // namespace Environment
+}  // namespace OrvelMath
+
+#endif  // ORVEL_MATH_DETAIL_FLUSH_FREE_OPERANDS_H
