@@ -12,7 +12,7 @@
 // The operation computes directly when the thread rounds to nearest even and its flush modes are
 // off or cannot act on the operands at hand (FlushFreeOperands.h): the common case, in the default
 // state and under flush-to-zero alike. On x86 CPUs with SSE4.1 that is told without touching the
-// control register (RoundingProbe.h); elsewhere the register is read. Otherwise (a directed
+// control register (EnvironmentProbes.h); elsewhere the register is read. Otherwise (a directed
 // rounding mode, or a flush mode with an operand small enough for it to act) the control register
 // is set to the default for the arithmetic and put back afterwards. The caller gets its control
 // state back exactly; the status flags the arithmetic raised are added to the caller's, as after
@@ -22,8 +22,8 @@
 #include "math/detail/StrictFloat.h"
 
 #include "math/detail/ControlRegister.h"
+#include "math/detail/EnvironmentProbes.h"
 #include "math/detail/FlushFreeOperands.h"
-#include "math/detail/RoundingProbe.h"
 
 #include <cstdint>
 #include <type_traits>
@@ -43,8 +43,10 @@ inline bool ComputesAsDefault(State state, const Operands&... operands) {
 // which looks again more thoroughly; kVex says the caller is compiled for AVX.
 template <std::uint32_t kLeast, bool kVex, typename... Operands>
 inline bool SurelyComputesAsDefault(const Operands&... operands) {
-#if defined(ORVEL_MATH_ROUNDING_PROBE)
-  return RoundingProbeKnownUsable() && RoundsToNearestAndNoneSet<kVex>(Below<kLeast>(operands...));
+#if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
+  const int probes = KnownProbes();
+  if (probes == kStateProbe && ORVEL_MATH_LIKELY(StateProbeSaysDefault())) return true;
+  return probes > 0 && RoundsToNearestAndNoneSet<kVex>(Below<kLeast>(operands...));
 #else
   return ComputesAsDefault<kLeast>(Read(), operands...);
 #endif
@@ -57,8 +59,8 @@ inline bool SurelyComputesAsDefault(const Operands&... operands) {
 template <std::uint32_t kLeast, typename Compute, typename... Operands>
 ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute, const Operands&... operands)
     -> decltype(compute()) {
-#if defined(ORVEL_MATH_ROUNDING_PROBE)
-  AskWhetherRoundingProbeUsable();  // the common path takes the probe from the next call on
+#if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
+  AskForProbes();  // the common path takes the probes from the next call on
 #endif
   const State caller = Read();
   if (ComputesAsDefault<kLeast>(caller, operands...)) return compute();
