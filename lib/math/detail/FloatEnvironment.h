@@ -33,37 +33,31 @@ namespace Environment {
 
 // Whether the arithmetic on `operands` gives the default environment's bits and flags as the
 // thread is now: it rounds to nearest even, and its flush modes are off or cannot act on these
-// operands. kLeast is the operation's least operand magnitude (FlushFreeOperands.h).
-template <std::uint32_t kLeast, typename... Operands>
-inline bool ComputesAsDefault(State state, const Operands&... operands) {
-  return RoundsToNearest(state) && (FlushesNothing(state) || NoneBelow<kLeast>(operands...));
-}
-
-// The common path's look, as cheap as the target allows. False sends the call to the slow path,
-// which looks again more thoroughly; kVex says the caller is compiled for AVX.
+// operands. kLeast is the operation's least operand magnitude (FlushFreeOperands.h); kVex says the
+// caller is compiled for AVX. False sends the call to the slow path.
 template <std::uint32_t kLeast, bool kVex, typename... Operands>
-inline bool SurelyComputesAsDefault(const Operands&... operands) {
+inline bool ComputesAsDefault(const Operands&... operands) {
 #if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
   const int probes = KnownProbes();
-  if (probes == kStateProbe && ORVEL_MATH_LIKELY(StateProbeSaysDefault())) return true;
+  if (ORVEL_MATH_LIKELY(probes == kStateProbe && StateProbeSaysDefault())) return true;
   return probes > 0 && RoundsToNearestAndNoneSet<kVex>(Below<kLeast>(operands...));
 #else
-  return ComputesAsDefault<kLeast>(Read(), operands...);
+  const State state = Read();
+  return RoundsToNearest(state) && (FlushesNothing(state) || NoneBelow<kLeast>(operands...));
 #endif
 }
 
-// The slow path, out of line so that the common path stays small: from the control register, then
-// computing directly where that gives the default's results, or else in the switched environment.
-// The lambda is pinned after the switch, so what it captured is read there; its result, or what
-// it stored, is pinned before the restore.
-template <std::uint32_t kLeast, typename Compute, typename... Operands>
-ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute, const Operands&... operands)
-    -> decltype(compute()) {
+// The slow path, out of line so that the common path stays small: compute directly if the thread
+// is in the default state after all, otherwise in the switched environment. The lambda is pinned
+// after the switch, so what it captured is read there; its result, or what it stored, is pinned
+// before the restore.
+template <typename Compute>
+ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute) -> decltype(compute()) {
 #if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
   AskForProbes();  // the common path takes the probes from the next call on
 #endif
   const State caller = Read();
-  if (ComputesAsDefault<kLeast>(caller, operands...)) return compute();
+  if (IsDefault(caller)) return compute();
   Enter(caller);
   Pin(compute);
   if constexpr (std::is_void_v<decltype(compute())>) {
@@ -83,8 +77,8 @@ ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute, const Operands&... operan
 template <std::uint32_t kLeast, bool kVex = false, typename Compute, typename... Operands>
 inline auto InDefaultEnvironment(Compute compute, const Operands&... operands)
     -> decltype(compute()) {
-  if (ORVEL_MATH_LIKELY((SurelyComputesAsDefault<kLeast, kVex>(operands...)))) return compute();
-  return InAnyEnvironment<kLeast>(compute, operands...);
+  if (ORVEL_MATH_LIKELY((ComputesAsDefault<kLeast, kVex>(operands...)))) return compute();
+  return InAnyEnvironment(compute);
 }
 
 }  // namespace Environment
