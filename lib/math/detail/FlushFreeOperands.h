@@ -28,7 +28,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -52,22 +51,15 @@ constexpr std::uint32_t kForComparisons = 0x00800000u;  // 2^-126, the least nor
 // (2 * bits - 1) < (2 * kLeast - 1).
 
 #if defined(ORVEL_MATH_FLUSH_FREE_SSE2)
-// The operand's floats as 32-bit lanes; `count` is 1 to 4, and fewer than 4 are repeated to fill
-// the lanes. Loaded as floats, so that the compiler can share the loads with the arithmetic.
+// The operand's floats as 32-bit lanes, zero-padded; `count` is 1 to 4. Loaded as integers: the
+// compiler then keeps them apart from the arithmetic's own loads, which it can fold into the
+// instructions that use them.
 template <std::size_t count>
-inline __m128i LoadLanes(const float* floats) {
-  if constexpr (count == 1) {
-    const __m128 x = _mm_load_ss(floats);
-    return _mm_castps_si128(_mm_shuffle_ps(x, x, 0));
-  } else if constexpr (count == 2) {
-    const __m128 xy = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(floats)));
-    return _mm_castps_si128(_mm_movelh_ps(xy, xy));
-  } else if constexpr (count == 3) {
-    const __m128 xy = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(floats)));
-    return _mm_castps_si128(_mm_shuffle_ps(xy, _mm_load_ss(floats + 2), 0x04));  // x y z z
-  } else {
-    return _mm_castps_si128(_mm_loadu_ps(floats));
-  }
+inline __m128i LoadLanes(const unsigned char* bytes) {
+  if constexpr (count == 1) return _mm_loadu_si32(bytes);
+  if constexpr (count == 2) return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
+  if constexpr (count == 3) return _mm_unpacklo_epi64(LoadLanes<2>(bytes), LoadLanes<1>(bytes + 8));
+  if constexpr (count == 4) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
 }
 
 // All-ones in each lane whose float is below kLeast. SSE2 compares signed integers, so both sides
@@ -83,8 +75,8 @@ template <std::uint32_t kLeast, std::size_t first = 0, typename T>
 inline __m128i FloatsBelow(const T& operand) {
   static_assert(sizeof(T) % sizeof(float) == 0, "operands are made of floats");
   constexpr std::size_t kCount = sizeof(T) / sizeof(float) - first;
-  const float* floats = reinterpret_cast<const float*>(&operand) + first;
-  const __m128i below = LanesBelow<kLeast>(LoadLanes<(kCount < 4 ? kCount : 4)>(floats));
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&operand) + 4 * first;
+  const __m128i below = LanesBelow<kLeast>(LoadLanes<(kCount < 4 ? kCount : 4)>(bytes));
   if constexpr (kCount > 4) {
     return _mm_or_si128(below, FloatsBelow<kLeast, first + 4>(operand));
   } else {
