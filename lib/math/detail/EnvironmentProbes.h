@@ -71,33 +71,80 @@ inline bool StateProbeSaysDefault() {
   return isDefault;
 }
 
-// Whether the thread rounds to nearest even and `below` is all zeros. kVex picks the AVX encoding,
-// for code compiled for AVX: there a legacy SSE instruction after 256-bit ones stalls some CPUs.
-template <bool kVex>
-inline bool RoundsToNearestAndNoneSet(__m128i below) {
+// `count` floats as 32-bit lanes, zero-padded, loaded by asm: the compiler would share the loads
+// with the operation's own, and then move floats through general registers to build the lanes.
+// kVex picks the AVX encoding, for code compiled for AVX: there a legacy SSE instruction after
+// 256-bit ones stalls some CPUs.
+template <std::size_t count, bool kVex>
+inline __m128i LoadLanesApart(const unsigned char* bytes) {
+  if constexpr (count == 3) {
+    __m128i lanes = LoadLanesApart<2, kVex>(bytes);
+    const __m128i last = LoadLanesApart<1, kVex>(bytes + 8);
+    if constexpr (kVex) {
+      __asm__("vpunpcklqdq %1, %0, %0" : "+x"(lanes) : "x"(last));
+    } else {
+      __asm__("punpcklqdq %1, %0" : "+x"(lanes) : "x"(last));
+    }
+    return lanes;
+  } else {
+    const auto& memory = *reinterpret_cast<const unsigned char(*)[4 * count]>(bytes);
+    __m128i lanes;
+    if constexpr (count == 1 && kVex) __asm__("vmovd %1, %0" : "=x"(lanes) : "m"(memory));
+    if constexpr (count == 1 && !kVex) __asm__("movd %1, %0" : "=x"(lanes) : "m"(memory));
+    if constexpr (count == 2 && kVex) __asm__("vmovq %1, %0" : "=x"(lanes) : "m"(memory));
+    if constexpr (count == 2 && !kVex) __asm__("movq %1, %0" : "=x"(lanes) : "m"(memory));
+    if constexpr (count == 4 && kVex) __asm__("vmovdqu %1, %0" : "=x"(lanes) : "m"(memory));
+    if constexpr (count == 4 && !kVex) __asm__("movdqu %1, %0" : "=x"(lanes) : "m"(memory));
+    return lanes;
+  }
+}
+
+// Whether the thread rounds to nearest even and no operand is below kLeast (FlushFreeOperands.h).
+// The keys of all operands are reduced to their lane-wise least with pminsd; then the lanes are
+// set where that least is not below kLeast and the probe rounded to nearest, and the carry flag
+// says whether all are.
+template <std::uint32_t kLeast, bool kVex, typename... Operands>
+inline bool RoundsToNearestAndNoneBelow(const Operands&... operands) {
+  alignas(16) static constexpr std::int32_t kLimit[4] = {KeyOf(kLeast) - 1, KeyOf(kLeast) - 1,
+                                                         KeyOf(kLeast) - 1, KeyOf(kLeast) - 1};
   alignas(16) static constexpr float kProbe[4] = {1.5f, 2.5f, 1.5f, 2.5f};
   alignas(16) static constexpr float kNearest[4] = {2.0f, 2.0f, 2.0f, 2.0f};
   alignas(16) static constexpr std::int32_t kAllSet[4] = {-1, -1, -1, -1};
-  __m128i lanes;
+  __m128i least = _mm_setzero_si128(), lanes;
+  bool first = true;
+  const auto reduce = [&](const unsigned char* bytes, auto count) {
+    const __m128i keys = Keys(LoadLanesApart<decltype(count)::value, kVex>(bytes));
+    if (first) {
+      least = keys;
+    } else {
+      if constexpr (kVex) {
+        __asm__("vpminsd %1, %0, %0" : "+x"(least) : "x"(keys));
+      } else {
+        __asm__("pminsd %1, %0" : "+x"(least) : "x"(keys));
+      }
+    }
+    first = false;
+  };
+  (ForEachGroup(operands, reduce), ...);
   bool fine;
-  // lanes: all-ones where the probe rounded to nearest; below: then all-ones where that holds and
-  // no operand is below; the carry flag: whether every lane is.
   if constexpr (kVex) {
     __asm__ __volatile__(
+        "vpcmpgtd %[limit], %[least], %[least]\n\t"
         "vroundps $0xC, %[probe], %[lanes]\n\t"
         "vpcmpeqd %[nearest], %[lanes], %[lanes]\n\t"
-        "vpandn %[lanes], %[below], %[below]\n\t"
-        "vptest %[allSet], %[below]"
-        : [lanes] "=&x"(lanes), [below] "+x"(below), "=@ccc"(fine)
-        : [probe] "m"(kProbe), [nearest] "m"(kNearest), [allSet] "m"(kAllSet));
+        "vpand %[lanes], %[least], %[least]\n\t"
+        "vptest %[allSet], %[least]"
+        : [least] "+x"(least), [lanes] "=&x"(lanes), "=@ccc"(fine)
+        : [limit] "m"(kLimit), [probe] "m"(kProbe), [nearest] "m"(kNearest), [allSet] "m"(kAllSet));
   } else {
     __asm__ __volatile__(
+        "pcmpgtd %[limit], %[least]\n\t"
         "roundps $0xC, %[probe], %[lanes]\n\t"
         "pcmpeqd %[nearest], %[lanes]\n\t"
-        "pandn %[lanes], %[below]\n\t"
-        "ptest %[allSet], %[below]"
-        : [lanes] "=&x"(lanes), [below] "+x"(below), "=@ccc"(fine)
-        : [probe] "m"(kProbe), [nearest] "m"(kNearest), [allSet] "m"(kAllSet));
+        "pand %[lanes], %[least]\n\t"
+        "ptest %[allSet], %[least]"
+        : [least] "+x"(least), [lanes] "=&x"(lanes), "=@ccc"(fine)
+        : [limit] "m"(kLimit), [probe] "m"(kProbe), [nearest] "m"(kNearest), [allSet] "m"(kAllSet));
   }
   return fine;
 }

@@ -32,19 +32,12 @@ namespace OrvelMath {
 namespace Environment {
 
 // Whether the arithmetic on `operands` gives the default environment's bits and flags as the
-// thread is now: it rounds to nearest even, and its flush modes are off or cannot act on these
-// operands. kLeast is the operation's least operand magnitude (FlushFreeOperands.h); kVex says the
-// caller is compiled for AVX. False sends the call to the slow path.
-template <std::uint32_t kLeast, bool kVex, typename... Operands>
-inline bool ComputesAsDefault(const Operands&... operands) {
-#if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
-  const int probes = KnownProbes();
-  if (ORVEL_MATH_LIKELY(probes == kStateProbe && StateProbeSaysDefault())) return true;
-  return probes > 0 && RoundsToNearestAndNoneSet<kVex>(Below<kLeast>(operands...));
-#else
-  const State state = Read();
+// thread is now, told from the control register: it rounds to nearest even, and its flush modes
+// are off or cannot act on these operands. kLeast is the operation's least operand magnitude
+// (FlushFreeOperands.h).
+template <std::uint32_t kLeast, typename... Operands>
+inline bool ComputesAsDefault(State state, const Operands&... operands) {
   return RoundsToNearest(state) && (FlushesNothing(state) || NoneBelow<kLeast>(operands...));
-#endif
 }
 
 // The slow path, out of line so that the common path stays small: compute directly if the thread
@@ -73,11 +66,28 @@ ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute) -> decltype(compute()) {
 }
 
 // compute() in the IEEE-754 default environment, whatever the caller's control state. `operands`
-// are everything compute() reads; kLeast and kVex as above.
+// are everything compute() reads; kLeast as above, and kVex says the caller is compiled for AVX.
+//
+// Where the probes run, each common case reaches its own copy of the operation without a taken
+// branch (they cost about as much as a probe here): the default state on CPUs with AVX-512, and
+// the rounding probe with the operand check on the others, or under a flush mode.
 template <std::uint32_t kLeast, bool kVex = false, typename Compute, typename... Operands>
 inline auto InDefaultEnvironment(Compute compute, const Operands&... operands)
     -> decltype(compute()) {
-  if (ORVEL_MATH_LIKELY((ComputesAsDefault<kLeast, kVex>(operands...)))) return compute();
+#if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
+  const int probes = KnownProbes();
+  if (ORVEL_MATH_LIKELY(probes == kStateProbe)) {
+    if (ORVEL_MATH_LIKELY(StateProbeSaysDefault())) return compute();
+    if (ORVEL_MATH_LIKELY((RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
+      return compute();
+    }
+  } else if (ORVEL_MATH_LIKELY(
+                 (probes > 0 && RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
+    return compute();
+  }
+#else
+  if (ORVEL_MATH_LIKELY(ComputesAsDefault<kLeast>(Read(), operands...))) return compute();
+#endif
   return InAnyEnvironment(compute);
 }
 

@@ -26,8 +26,10 @@
 // denormal. Zeros, infinities and NaNs never create a tiny value from these operations, so they
 // always pass; the check below raises no flag, since it looks only at the bits.
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -51,9 +53,18 @@ constexpr std::uint32_t kForComparisons = 0x00800000u;  // 2^-126, the least nor
 // (2 * bits - 1) < (2 * kLeast - 1).
 
 #if defined(ORVEL_MATH_FLUSH_FREE_SSE2)
-// The operand's floats as 32-bit lanes, zero-padded; `count` is 1 to 4. Loaded as integers: the
-// compiler then keeps them apart from the arithmetic's own loads, which it can fold into the
-// instructions that use them.
+// Calls use(bytes, count) for each group of up to four of the operand's floats, with `count` a
+// std::integral_constant from 1 to 4.
+template <std::size_t first = 0, typename T, typename Use>
+inline void ForEachGroup(const T& operand, Use use) {
+  static_assert(sizeof(T) % sizeof(float) == 0, "operands are made of floats");
+  constexpr std::size_t kCount = sizeof(T) / sizeof(float) - first;
+  use(reinterpret_cast<const unsigned char*>(&operand) + 4 * first,
+      std::integral_constant<std::size_t, (kCount < 4 ? kCount : 4)>{});
+  if constexpr (kCount > 4) ForEachGroup<first + 4>(operand, use);
+}
+
+// `count` floats as 32-bit lanes, zero-padded.
 template <std::size_t count>
 inline __m128i LoadLanes(const unsigned char* bytes) {
   if constexpr (count == 1) return _mm_loadu_si32(bytes);
@@ -62,39 +73,27 @@ inline __m128i LoadLanes(const unsigned char* bytes) {
   if constexpr (count == 4) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
 }
 
-// All-ones in each lane whose float is below kLeast. SSE2 compares signed integers, so both sides
-// are shifted by 2^31, which adding 0x7FFFFFFF instead of subtracting 1 does in one step.
-template <std::uint32_t kLeast>
-inline __m128i LanesBelow(__m128i bits) {
-  constexpr std::uint32_t kBias = 0x7FFFFFFFu;
-  const __m128i shifted = _mm_add_epi32(_mm_add_epi32(bits, bits), _mm_set1_epi32(kBias));
-  return _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int>(2 * kLeast + kBias)), shifted);
+// SSE2 compares signed integers, so the comparison above is made on keys shifted by 2^31, which
+// adding 0x7FFFFFFF instead of subtracting 1 does in one step: an operand is below kLeast when its
+// key is less than KeyOf(kLeast), and a zero's key is the largest.
+constexpr std::uint32_t kKeyBias = 0x7FFFFFFFu;
+constexpr std::int32_t KeyOf(std::uint32_t least) {
+  return static_cast<std::int32_t>(2 * least - 1) + INT32_MIN;  // 2 * least - 1 < 2^31
 }
 
-template <std::uint32_t kLeast, std::size_t first = 0, typename T>
-inline __m128i FloatsBelow(const T& operand) {
-  static_assert(sizeof(T) % sizeof(float) == 0, "operands are made of floats");
-  constexpr std::size_t kCount = sizeof(T) / sizeof(float) - first;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(&operand) + 4 * first;
-  const __m128i below = LanesBelow<kLeast>(LoadLanes<(kCount < 4 ? kCount : 4)>(bytes));
-  if constexpr (kCount > 4) {
-    return _mm_or_si128(below, FloatsBelow<kLeast, first + 4>(operand));
-  } else {
-    return below;
-  }
-}
-
-// All-ones in the lanes where an operand is below kLeast, and zero lanes where none is.
-template <std::uint32_t kLeast, typename First, typename... Rest>
-inline __m128i Below(const First& first, const Rest&... rest) {
-  __m128i below = FloatsBelow<kLeast>(first);
-  ((below = _mm_or_si128(below, FloatsBelow<kLeast>(rest))), ...);
-  return below;
+inline __m128i Keys(__m128i bits) {
+  return _mm_add_epi32(_mm_add_epi32(bits, bits), _mm_set1_epi32(static_cast<int>(kKeyBias)));
 }
 
 template <std::uint32_t kLeast, typename... Operands>
 inline bool NoneBelow(const Operands&... operands) {
-  return _mm_movemask_epi8(Below<kLeast>(operands...)) == 0;
+  __m128i below = _mm_setzero_si128();
+  const auto note = [&below](const unsigned char* bytes, auto count) {
+    const __m128i keys = Keys(LoadLanes<decltype(count)::value>(bytes));
+    below = _mm_or_si128(below, _mm_cmplt_epi32(keys, _mm_set1_epi32(KeyOf(kLeast))));
+  };
+  (ForEachGroup(operands, note), ...);
+  return _mm_movemask_epi8(below) == 0;
 }
 #else
 template <std::uint32_t kLeast, typename T>
