@@ -26,3 +26,15 @@ PACKAGING_PACKAGES=(dpkg-dev lintian abigail-tools devscripts)
 CROSS_PACKAGES=(googletest g++-i686-linux-gnu g++-aarch64-linux-gnu g++-mingw-w64-x86-64-posix
   g++-riscv64-linux-gnu g++-powerpc64le-linux-gnu g++-s390x-linux-gnu g++-arm-linux-gnueabihf
   clang-14 lld-14 llvm-14 emscripten nodejs qemu-user wine wine64)
+
+# doc_recipe <markdown file> <name>: the fenced block that follows the line "<!-- <name> -->" in
+# the file, so that a stage runs a recipe of the documentation as it is written.
+doc_recipe() {
+  local block
+  block="$(awk -v marker="<!-- $2 -->" '
+    $0 == marker { found = 1; next }
+    found && /^```/ { if (inside) exit; inside = 1; next }
+    inside { print }' "$1")"
+  [[ -n ${block} ]] || { echo "$1 has no block marked $2" >&2; exit 1; }
+  echo "${block}"
+}

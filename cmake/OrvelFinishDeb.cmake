@@ -4,7 +4,8 @@
 # Runtime package:
 # - dpkg-gensymbols writes DEBIAN/symbols from the template made of
 #   tests/exports/ExpectedSymbols.txt, and fails packaging if the library exports a name the
-#   template lacks, or lacks one it lists (check level 4).
+#   template lacks, or lacks one it lists (check level 4). The file it writes lists the names as
+#   this build mangles them, the (c++) tags resolved, as Debian's own C++ libraries ship them.
 # - The postinst and postrm that CPack writes for a library in /usr/lib only run ldconfig; the
 #   package's ldconfig trigger does that, so they go.
 # Debug-symbols package:

@@ -4,7 +4,7 @@
 #
 # Components: "runtime" holds what a program needs to run (the versioned shared library, or the
 # DLL on Windows); "development" holds what it needs to build (headers, the libOrvelLib.so link
-# or import library, the CMake and pkg-config files).
+# or import library, the CMake and pkg-config files); "documentation" holds the licence.
 
 include(GNUInstallDirs)
 
@@ -42,6 +42,10 @@ endforeach()
 install(FILES "${ORVEL_BUILD_INCLUDE_DIR}/OrvelLib/OrvelVersion.h"
   DESTINATION "${ORVEL_INCLUDE_DESTINATION}" COMPONENT development)
 
+# The licence, as share/doc/OrvelLib/LICENSE. The Debian packages leave this component out: each
+# of them carries the licence as its copyright file (below).
+install(FILES LICENSE DESTINATION "${CMAKE_INSTALL_DOCDIR}" COMPONENT documentation)
+
 # The CMake package, installed and in the build tree, so that find_package works against an
 # install prefix and against a build directory alike, with the same Orvel::OrvelLib target.
 install(EXPORT OrvelLibTargets
@@ -66,13 +70,24 @@ install(FILES
 
 # pkg-config: paths relative to ${prefix} where they can be, but the install dirs may be given
 # as absolute paths (-DCMAKE_INSTALL_LIBDIR=/opt/lib64), which must be written as they are.
+# pkg-config splits values at spaces and reads quotes, backslashes and # as syntax of its own, so
+# each of those gets a backslash in front; it then prints the paths escaped as a shell reads them.
+function(orvel_pc_escape out value)
+  string(REPLACE "\\" "\\\\" value "${value}")  # first: the escapes added below stay single
+  foreach(special IN ITEMS " " "\"" "'" "#")
+    string(REPLACE "${special}" "\\${special}" value "${value}")
+  endforeach()
+  set(${out} "${value}" PARENT_SCOPE)
+endfunction()
 function(orvel_pc_path out dir)
+  orvel_pc_escape(escaped "${dir}")
   if(IS_ABSOLUTE "${dir}")
-    set(${out} "${dir}" PARENT_SCOPE)
+    set(${out} "${escaped}" PARENT_SCOPE)
   else()
-    set(${out} "\${prefix}/${dir}" PARENT_SCOPE)
+    set(${out} "\${prefix}/${escaped}" PARENT_SCOPE)
   endif()
 endfunction()
+orvel_pc_escape(ORVEL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
 orvel_pc_path(ORVEL_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
 orvel_pc_path(ORVEL_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
 configure_file(cmake/OrvelLib.pc.in "${PROJECT_BINARY_DIR}/OrvelLib.pc" @ONLY)

@@ -1,13 +1,16 @@
 # OrvelLib as its users consume it, starting from a fresh clone of the committed tree (nothing
 # from a developer's build directory):
-# - the README's install and pkg-config recipes as written, with $HOME in a scratch directory;
-# - hosts built with find_package against that install, against absolute install dirs and
-#   against the build tree, with pkg-config, with add_subdirectory, and with FetchContent, that
-#   last one installed and run from its install prefix; every host is built twice, once including
-#   <math/...>, once including <OrvelLib/...> with a math/Vector.h of its own on its include path;
+# - the recipes of the README and of docs/consuming.md as written, with $HOME in a scratch
+#   directory: install, then the first host program built with pkg-config, with find_package and
+#   with add_subdirectory, that last one installed and run from its install prefix;
+# - hosts built with find_package against that install and against install dirs given as
+#   absolute paths with a space in them, with pkg-config against both, and with FetchContent,
+#   installed and run from its install prefix; every host is built twice, once including
+#   <math/...>, once including <OrvelLib/...> with a math/Vector.h of its own on its include path
+#   (the test preset builds them against the build tree and through add_subdirectory);
 # - the Debian packages: contents, lintian, and a host built against them;
-# - hardening of the installed library, its ABI against tests/abi, and the names that GCC and
-#   Clang builds export.
+# - hardening of the installed library, its ABI against tests/abi (docs/packaging.md's recipe),
+#   and the names that GCC and Clang builds export.
 source "$(dirname "$0")/../common.sh"
 apt_install "${BASE_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" git pkg-config clang
 
@@ -59,8 +62,10 @@ pkg_config_hosts() {
   export PKG_CONFIG_PATH="$2"
   echo "pkg-config --cflags --libs OrvelLib: $(pkg-config --cflags --libs OrvelLib)"
   mkdir -p "${out}"
-  local flags=($(pkg-config --cflags --libs OrvelLib)
-    -Wl,-rpath,"$(pkg-config --variable=libdir OrvelLib)")
+  # pkg-config prints the paths escaped as a shell reads them: a space comes as "\ ".
+  local flags
+  eval "flags=($(pkg-config --cflags --libs OrvelLib)
+    -Wl,-rpath,$(pkg-config --variable=libdir OrvelLib))"
   c++ -std=c++11 -o "${out}/host" "${consumers}/host.cpp" "${flags[@]}"
   c++ -std=c++11 -o "${out}/shadowed-host" -I "${consumers}/host-include" \
     "${consumers}/shadowed-host.cpp" "${flags[@]}"
@@ -68,31 +73,46 @@ pkg_config_hosts() {
   unset PKG_CONFIG_PATH
 }
 
-# readme_block <name>: the fenced block that follows "<!-- consumer-stage: <name> -->" in the
-# README.
-readme_block() {
-  local block
-  block="$(awk -v marker="<!-- consumer-stage: $1 -->" '
-    $0 == marker { found = 1; next }
-    found && /^```/ { if (inside) exit; inside = 1; next }
-    inside { print }' "${src}/README.md")"
-  [[ -n ${block} ]] || { echo "README.md has no block marked $1" >&2; exit 1; }
-  echo "${block}"
+# recipe <file> <name>: the block marked "consumer-stage: <name>" in <file> of the clone.
+recipe() {
+  doc_recipe "${src}/$1" "consumer-stage: $2"
+}
+
+# The first host program of the README, and what it prints when it reads its own source.
+home="${work}/home"
+mkdir -p "${home}"
+recipe README.md app.cpp >"${home}/app.cpp"
+app_output=$'3 1 1\n#include <OrvelLib/math/Matrix4.h>'
+
+# run_app <way> <directory> <recipe>: runs a recipe that builds and runs the first host program in
+# <directory>, as a user whose home is ${home}; its last two lines must be the program's output.
+run_app() {
+  local output
+  output="$(cd "$2" && HOME="${home}" bash -euo pipefail -c "$3" | tail -n 2)"
+  echo "first host program, built with $1: ${output//$'\n'/ | }"
+  test "${output}" = "${app_output}"
 }
 
 # The README as a newcomer follows it: install into $HOME/.local from the source tree, then build
 # the first host program with pkg-config and run it.
-home="${work}/home"
-mkdir -p "${home}"
-readme_block app.cpp >"${home}/app.cpp"
-install_recipe="$(readme_block install)"
-pkg_config_recipe="$(readme_block pkg-config)"
-echo "first line of notes" >"${home}/notes.txt"
-(cd "${src}" && HOME="${home}" bash -euo pipefail -c "${install_recipe}") >/dev/null
-readme_output="$(cd "${home}" && HOME="${home}" bash -euo pipefail -c "${pkg_config_recipe}")"
-echo "README's first host program, built with pkg-config: ${readme_output//$'\n'/ | }"
-grep -q '^3 1 1$' <<<"${readme_output}"
+(cd "${src}" && HOME="${home}" bash -euo pipefail -c "$(recipe README.md install)") >/dev/null
+run_app pkg-config "${home}" "$(recipe README.md pkg-config)"
 prefix="${home}/.local"
+cmp "${src}/LICENSE" "${prefix}/share/doc/OrvelLib/LICENSE"
+
+# docs/consuming.md: the same program with find_package against that install, and with
+# add_subdirectory from a copy of the source, installed and run from its install prefix.
+app="${home}/find_package-app"
+mkdir "${app}"
+cp "${home}/app.cpp" "${app}"
+recipe docs/consuming.md find_package >"${app}/CMakeLists.txt"
+run_app find_package "${app}" "$(recipe docs/consuming.md find_package-build)"
+app="${home}/add_subdirectory-app"
+mkdir -p "${app}/third_party"
+cp "${home}/app.cpp" "${app}"
+ln -s "${src}" "${app}/third_party/OrvelLib"
+recipe docs/consuming.md add_subdirectory >"${app}/CMakeLists.txt"
+run_app add_subdirectory "${app}" "$(recipe docs/consuming.md add_subdirectory-build)"
 
 soname="$(readelf -d "${prefix}/lib/libOrvelLib.so.1.0.0" | grep SONAME)"
 echo "${soname}"
@@ -113,24 +133,21 @@ if cmake -S "${work}/wants-2" -B "${work}/wants-2/build" -D CMAKE_PREFIX_PATH="$
 fi
 echo "find_package(OrvelLib 2) refuses 1.0.0"
 
-# Install dirs given as absolute paths, away from the prefix.
-absolute="${work}/absolute"
-configure_and_install "${work}/build-absolute" -D CMAKE_INSTALL_PREFIX="${absolute}/prefix" \
-  -D CMAKE_INSTALL_LIBDIR="${absolute}/libraries" -D CMAKE_INSTALL_INCLUDEDIR="${absolute}/headers"
-cmake_hosts find_package-absolute "${consumers}/find_package" \
-  -D OrvelLib_DIR="${absolute}/libraries/cmake/OrvelLib"
-pkg_config_hosts pkg-config-absolute "${absolute}/libraries/pkgconfig"
-
-# The build tree's own package (the README's build), and OrvelLib built as part of the host.
-cmake_hosts build-tree "${consumers}/find_package" -D OrvelLib_DIR="${src}/build/release"
-cmake_hosts add_subdirectory "${consumers}/add_subdirectory" -D ORVELLIB_SOURCE_DIR="${src}"
+# Install dirs with a space in them, which the pkg-config file escapes: the prefix, an include
+# dir relative to it, and a library dir given as an absolute path away from the prefix.
+spaced="${work}/with space"
+configure_and_install "${work}/build-spaced" -D CMAKE_INSTALL_PREFIX="${spaced}/prefix" \
+  -D CMAKE_INSTALL_INCLUDEDIR="my headers" -D CMAKE_INSTALL_LIBDIR="${spaced}/libraries"
+cmake_hosts find_package-spaced "${consumers}/find_package" \
+  -D OrvelLib_DIR="${spaced}/libraries/cmake/OrvelLib"
+pkg_config_hosts pkg-config-spaced "${spaced}/libraries/pkgconfig"
 
 # A host that fetches OrvelLib from the clone, with BUILD_SHARED_LIBS=OFF as many projects set
 # it, installed and run from its install prefix, which then holds the runtime library alone.
 cmake_hosts fetch_content "${consumers}/fetch_content" -D BUILD_SHARED_LIBS=OFF \
   -D ORVELLIB_GIT_REPOSITORY="${src}" -D ORVELLIB_GIT_TAG="${commit}" \
   -D CMAKE_INSTALL_PREFIX="${work}/app"
-test "$(grep -c 'OrvelLib is always a shared library' "${work}/host-fetch_content.log")" = 1
+test "$(grep -c 'BUILD_SHARED_LIBS=OFF does not apply' "${work}/host-fetch_content.log")" = 1
 cmake --install "${work}/host-fetch_content" >/dev/null
 (cd "${work}/app" && find . -type f -o -type l | sort)
 test ! -e "${work}/app/include"
@@ -142,9 +159,12 @@ cmake -S "${src}" -B "${work}/build-no-tests" -G Ninja --no-warn-unused-cli -D B
 ctest --test-dir "${work}/build-no-tests" -N | grep -q '^Total Tests: 0$'
 echo "BUILD_TESTING=OFF: no tests, GoogleTest not needed"
 
-# Debian packages for /usr: runtime, development and debug symbols.
-(cd "${src}" && cmake --workflow --preset package >"${work}/package.log" 2>&1) ||
+# Debian packages for /usr (runtime, development and debug symbols), and the ABI of the packaged
+# build (which has debug information) against the committed baseline.
+package_recipe="$(recipe docs/packaging.md abi)"
+(cd "${src}" && bash -euo pipefail -c "${package_recipe}" >"${work}/package.log" 2>&1) ||
   { cat "${work}/package.log"; exit 1; }
+tail -n 1 "${work}/package.log"
 packages="${src}/build/package"
 runtime_deb="$(ls "${packages}"/liborvellib1_*.deb)"
 dev_deb="$(ls "${packages}"/liborvellib-dev_*.deb)"
@@ -175,6 +195,15 @@ expect_in "${dev_deb}" '/usr/include/OrvelLib/OrvelVersion\.h$'
 expect_in "${dev_deb}" '/usr/lib/.*/cmake/OrvelLib/OrvelLibConfig\.cmake$'
 expect_in "${dev_deb}" '/usr/lib/.*/pkgconfig/OrvelLib\.pc$'
 expect_in "${dbgsym_ddeb}" '/usr/lib/debug/\.build-id/.*\.debug$'
+# expect_not_in <package> <regex>: the package lists no path matching the regex.
+expect_not_in() {
+  local listing
+  listing="$(dpkg-deb -c "$1")"
+  ! grep -q -- "$2" <<<"${listing}" || { echo "$(basename "$1") holds $2" >&2; exit 1; }
+}
+# The packages carry the licence as their copyright files, not as a plain install does.
+expect_not_in "${runtime_deb}" '/usr/share/doc/OrvelLib/'
+expect_not_in "${dev_deb}" '/usr/share/doc/OrvelLib/'
 test "$(dpkg-deb --ctrl-tarfile "${runtime_deb}" | tar -xO ./shlibs)" = \
   "libOrvelLib 1 liborvellib1 (>= 1.0.0)"
 echo "--- lintian"
@@ -194,9 +223,6 @@ for library in "${prefix}/lib/libOrvelLib.so.1.0.0" \
   "${work}"/root/usr/lib/*/libOrvelLib.so.1.0.0; do
   hardening-check --nopie --nofortify --nocfprotection "${library}"
 done
-
-# The ABI of the packaged build (which has debug information) against the committed baseline.
-"${src}/tests/abi/check-abi.sh" "${packages}/lib/libOrvelLib.so.1"
 
 # GCC and Clang builds export the same names, compared demangled (a constructor's complete and
 # base-object variants may differ between them), and both match the packages' symbols file.

@@ -8,3 +8,10 @@ target_link_libraries(host PRIVATE Orvel::OrvelLib)
 add_executable(shadowed-host "${CMAKE_CURRENT_LIST_DIR}/shadowed-host.cpp")
 target_include_directories(shadowed-host PRIVATE "${CMAKE_CURRENT_LIST_DIR}/host-include")
 target_link_libraries(shadowed-host PRIVATE Orvel::OrvelLib)
+
+# Each exits 0 only when every library call gave the known answer; any non-empty text file serves
+# as the file to read.
+enable_testing()
+foreach(host IN ITEMS host shadowed-host)
+  add_test(NAME ${host} COMMAND ${host} "${CMAKE_CURRENT_LIST_DIR}/host.cpp")
+endforeach()

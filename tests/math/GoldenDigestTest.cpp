@@ -5,6 +5,7 @@
 // These tests do no float arithmetic of their own (the generator's steps are exact, NaN is told by
 // its bits), so they also prove the promise when built as a host with -ffast-math.
 
+#include "Valgrind.h"
 #include "math/FloatSupport.h"
 
 #include <gtest/gtest.h>
@@ -184,13 +185,6 @@ TEST(GoldenDigest, IsTheSameOnEveryTarget) {
   EXPECT_EQ(digest, kGoldenDigest) << std::hex << "digest 0x" << digest;
 }
 
-// Valgrind runs the program on a model of the CPU that keeps neither the control register's modes
-// nor the status flags, so these tests can't see anything there.
-bool UnderValgrind() {
-  const char* preload = std::getenv("LD_PRELOAD");
-  return preload != nullptr && std::strstr(preload, "vgpreload") != nullptr;
-}
-
 // A control state a host may leave the thread in.
 struct HostEnvironment {
   const char* name;
@@ -242,7 +236,7 @@ class InHostEnvironment {
 };
 
 TEST(GoldenDigest, IsTheSameInEveryFloatingPointEnvironment) {
-  if (UnderValgrind()) GTEST_SKIP() << "valgrind models no floating-point environment";
+  if (OrvelTest::UnderValgrind()) GTEST_SKIP() << "valgrind models no floating-point environment";
   std::string skipped;
   for (const HostEnvironment& environment : HostEnvironments()) {
     InHostEnvironment host(environment);
@@ -268,7 +262,7 @@ TEST(GoldenDigest, IsTheSameInEveryFloatingPointEnvironment) {
 // function.
 TEST(HostEnvironment, FlushToZeroGetsDenormalsAndKeepsTheRaisedFlags) {
   if (!kHasFlushToZero) GTEST_SKIP() << "this target has no flush-to-zero mode";
-  if (UnderValgrind()) GTEST_SKIP() << "valgrind models no floating-point environment";
+  if (OrvelTest::UnderValgrind()) GTEST_SKIP() << "valgrind models no floating-point environment";
 #if defined(FE_DIVBYZERO) && defined(FE_UNDERFLOW) && defined(FE_INEXACT)
   // Emscripten's C library has no status flags and names no exceptions; WebAssembly has no
   // flush-to-zero either, so it skipped above.
