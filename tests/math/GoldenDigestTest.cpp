@@ -8,156 +8,44 @@
 #include "Valgrind.h"
 #include "math/FloatSupport.h"
 #include "math/GoldenWorkload.h"
+#include "math/HostEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <cfenv>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
-#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
-#include <xmmintrin.h>
-#endif
-
 namespace {
 
+using OrvelTest::ControlRegister;
+using OrvelTest::HostEnvironment;
+using OrvelTest::InHostEnvironment;
+using OrvelTest::kFlushToZeroBits;
 using OrvelTest::kGoldenDigest;
+using OrvelTest::kHasFlushToZero;
 using OrvelTest::WorkloadDigest;
-
-// The control register as a host sets it: FTZ and DAZ in MXCSR, FZ in FPCR or FPSCR. Written
-// here with the hosts' own means, independently of the library's code for it.
-// On x86 the host may itself be built for the x87 unit (32-bit code without -msse), while the
-// library computes with SSE: MXCSR is there all the same.
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-constexpr unsigned long long kControlBits = 0xFFC0u;  // all but the status flags
-constexpr unsigned long long kFlushToZeroBit = 0x8000u, kDenormalsAreZeroBit = 0x0040u;
-unsigned long long ReadRegister() {
-  unsigned int mxcsr;
-  __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr));
-  return mxcsr;
-}
-void WriteRegister(unsigned long long value) {
-  const unsigned int mxcsr = static_cast<unsigned int>(value);
-  __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr));
-}
-#elif defined(_M_X64) || defined(_M_IX86)
-constexpr unsigned long long kControlBits = 0xFFC0u;
-constexpr unsigned long long kFlushToZeroBit = 0x8000u, kDenormalsAreZeroBit = 0x0040u;
-unsigned long long ReadRegister() {
-  return _mm_getcsr();
-}
-void WriteRegister(unsigned long long value) {
-  _mm_setcsr(static_cast<unsigned>(value));
-}
-#elif defined(__aarch64__) && defined(__GNUC__)
-constexpr unsigned long long kControlBits = ~0ull;  // FPCR holds no status
-constexpr unsigned long long kFlushToZeroBit = 1u << 24, kDenormalsAreZeroBit = 0;
-unsigned long long ReadRegister() {
-  unsigned long long fpcr;
-  __asm__ __volatile__("mrs %0, fpcr" : "=r"(fpcr));
-  return fpcr;
-}
-void WriteRegister(unsigned long long value) {
-  __asm__ __volatile__("msr fpcr, %0" : : "r"(value));
-}
-#elif defined(__arm__) && defined(__ARM_FP) && defined(__GNUC__)
-constexpr unsigned long long kControlBits = 0x07C09F00u;  // rounding, FZ, DN, trap enables
-constexpr unsigned long long kFlushToZeroBit = 1u << 24, kDenormalsAreZeroBit = 0;
-unsigned long long ReadRegister() {
-  unsigned int fpscr;
-  __asm__ __volatile__("vmrs %0, fpscr" : "=r"(fpscr));
-  return fpscr;
-}
-void WriteRegister(unsigned long long value) {
-  __asm__ __volatile__("vmsr fpscr, %0" : : "r"(static_cast<unsigned int>(value)));
-}
-#else
-constexpr unsigned long long kControlBits = 0;
-constexpr unsigned long long kFlushToZeroBit = 0, kDenormalsAreZeroBit = 0;
-unsigned long long ReadRegister() {
-  return 0;
-}
-void WriteRegister(unsigned long long) {}
-#endif
-constexpr unsigned long long kFlushToZeroBits = kFlushToZeroBit | kDenormalsAreZeroBit;
-constexpr bool kHasFlushToZero = kFlushToZeroBits != 0;
-
-unsigned long long ControlRegister() {
-  return ReadRegister() & kControlBits;
-}
-// Sets the flush bits given (some of kFlushToZeroBits) and clears the others.
-void SetFlushBits(unsigned long long bits) {
-  WriteRegister((ReadRegister() & ~kFlushToZeroBits) | bits);
-}
 
 TEST(GoldenDigest, IsTheSameOnEveryTarget) {
 #ifdef __FAST_MATH__
   // Linked with -ffast-math, this host starts with flush-to-zero on, which is what it is here for.
-  EXPECT_EQ((ReadRegister() & kFlushToZeroBits) != 0, kHasFlushToZero)
+  EXPECT_EQ((OrvelTest::ReadRegister() & kFlushToZeroBits) != 0, kHasFlushToZero)
       << "a -ffast-math host without flush-to-zero";
 #endif
   const std::uint64_t digest = WorkloadDigest();
   EXPECT_EQ(digest, kGoldenDigest) << std::hex << "digest 0x" << digest;
 }
 
-// A control state a host may leave the thread in.
-struct HostEnvironment {
-  const char* name;
-  int rounding;
-  unsigned long long flushBits;  // some of kFlushToZeroBits
-};
-
-std::vector<HostEnvironment> HostEnvironments() {
-  std::vector<HostEnvironment> all;
-#ifdef FE_UPWARD
-  all.push_back({"upward", FE_UPWARD, 0});
-#endif
-#ifdef FE_DOWNWARD
-  all.push_back({"downward", FE_DOWNWARD, 0});
-#endif
-#ifdef FE_TOWARDZERO
-  all.push_back({"toward zero", FE_TOWARDZERO, 0});
-#endif
-  if (kFlushToZeroBit) all.push_back({"flush to zero", FE_TONEAREST, kFlushToZeroBit});
-  if (kDenormalsAreZeroBit)
-    all.push_back({"denormals are zero", FE_TONEAREST, kDenormalsAreZeroBit});
-#ifdef FE_UPWARD
-  if (kHasFlushToZero) all.push_back({"all flush modes, upward", FE_UPWARD, kFlushToZeroBits});
-#endif
-  return all;
-}
-
-// Puts the thread in `environment` for as long as it lives; false from Entered() when the target
-// has no such rounding mode (WebAssembly rounds to nearest only, and Emscripten's fesetround
-// reports success all the same).
-class InHostEnvironment {
- public:
-  explicit InHostEnvironment(const HostEnvironment& environment)
-      : entered_(std::fesetround(environment.rounding) == 0 &&
-                 std::fegetround() == environment.rounding) {
-    if (entered_) SetFlushBits(environment.flushBits);
-  }
-  ~InHostEnvironment() {
-    SetFlushBits(0);
-    (void)std::fesetround(FE_TONEAREST);
-  }
-  InHostEnvironment(const InHostEnvironment&) = delete;
-  InHostEnvironment& operator=(const InHostEnvironment&) = delete;
-
-  bool Entered() const { return entered_; }
-
- private:
-  bool entered_;
-};
-
 TEST(GoldenDigest, IsTheSameInEveryFloatingPointEnvironment) {
   if (OrvelTest::UnderValgrind()) GTEST_SKIP() << "valgrind models no floating-point environment";
   std::string skipped;
-  for (const HostEnvironment& environment : HostEnvironments()) {
+  for (const HostEnvironment& environment : OrvelTest::HostEnvironments()) {
     InHostEnvironment host(environment);
     if (!host.Entered()) {
       skipped += std::string(" ") + environment.name + ";";
@@ -176,26 +64,64 @@ TEST(GoldenDigest, IsTheSameInEveryFloatingPointEnvironment) {
     std::printf("rounding modes this target refuses, not checked:%s\n", skipped.c_str());
 }
 
-// A denormal result that flush-to-zero would lose, and the status flags: what the library's
-// arithmetic raised is added to what the caller had raised, as after any default-environment
-// function.
+// Under a flush mode, an operand that mode would act on sends the call through the switched
+// environment. There a denormal result that flush-to-zero would lose comes out, the flags the
+// library's arithmetic raised (an invalid operation among them) are added to the caller's, and a
+// trap the caller enabled still fires.
+#if defined(FE_DIVBYZERO) && defined(FE_UNDERFLOW) && defined(FE_INEXACT) && defined(FE_INVALID)
+// Emscripten's C library has no status flags and names no exceptions; WebAssembly has no
+// flush-to-zero either, so these tests would skip there anyway.
+const OrvelTest::HostEnvironment kBothFlushModes = {"both flush modes", FE_TONEAREST,
+                                                    kFlushToZeroBits};
+
+// inf * 0 is invalid; the denormal beside it makes flush-to-zero matter to the call.
+OrvelMath::Vector3f InvalidWhenScaledByZero() {
+  return OrvelMath::Vector3f(std::numeric_limits<float>::infinity(), OrvelTest::FromBits(0x100u),
+                             1.0f);
+}
+
 TEST(HostEnvironment, FlushToZeroGetsDenormalsAndKeepsTheRaisedFlags) {
   if (!kHasFlushToZero) GTEST_SKIP() << "this target has no flush-to-zero mode";
   if (OrvelTest::UnderValgrind()) GTEST_SKIP() << "valgrind models no floating-point environment";
-#if defined(FE_DIVBYZERO) && defined(FE_UNDERFLOW) && defined(FE_INEXACT)
-  // Emscripten's C library has no status flags and names no exceptions; WebAssembly has no
-  // flush-to-zero either, so it skipped above.
-  InHostEnvironment host({"all flush modes", FE_TONEAREST, kFlushToZeroBits});
+  InHostEnvironment host(kBothFlushModes);
   std::feclearexcept(FE_ALL_EXCEPT);
   std::feraiseexcept(FE_DIVBYZERO);
   const float radians = OrvelMath::ToRadians(OrvelTest::FromBits(0x00000100u));
   const int flags = std::fetestexcept(FE_ALL_EXCEPT);
+  OrvelMath::Vector3f scaled = InvalidWhenScaledByZero();
+  std::feclearexcept(FE_ALL_EXCEPT);
+  scaled.Multiply(0.0f);
+  const int invalid = std::fetestexcept(FE_INVALID);
   std::feclearexcept(FE_ALL_EXCEPT);
   EXPECT_EQ(OrvelTest::Bits(radians), 0x00000004u);
   EXPECT_TRUE(flags & FE_DIVBYZERO) << "the caller's own flag was lost";
   EXPECT_TRUE(flags & FE_UNDERFLOW) << "the underflow the library raised is missing";
   EXPECT_TRUE(flags & FE_INEXACT) << "the inexact result the library raised is missing";
-#endif
+  EXPECT_TRUE(invalid) << "the invalid operation the library raised is missing";
 }
+
+#if defined(__GLIBC__) && GTEST_HAS_DEATH_TEST
+// Sanitizer runtimes report a SIGFPE themselves and exit instead of dying of it.
+bool DiedOfFloatingPointTrap(int status) {
+  return ::testing::KilledBySignal(SIGFPE)(status) || ::testing::ExitedWithCode(1)(status);
+}
+
+TEST(HostEnvironmentDeathTest, TrapsTheCallerEnabledStayEnabled) {
+  if (!kHasFlushToZero) GTEST_SKIP() << "this target has no flush-to-zero mode";
+  if (OrvelTest::UnderValgrind()) GTEST_SKIP() << "valgrind models no floating-point environment";
+  if (feenableexcept(FE_INVALID) == -1) GTEST_SKIP() << "this FPU does not trap";
+  fedisableexcept(FE_INVALID);
+  OrvelMath::Vector3f scaled = InvalidWhenScaledByZero();
+  EXPECT_EXIT(
+      {
+        InHostEnvironment host(kBothFlushModes);
+        feenableexcept(FE_INVALID);
+        scaled.Multiply(0.0f);
+        std::_Exit(0);
+      },
+      DiedOfFloatingPointTrap, "");
+}
+#endif
+#endif
 
 }  // namespace

@@ -45,8 +45,9 @@ inline int KnownProbes() {
 // Asked on the slow path only, so the first call of a process takes it.
 inline void AskForProbes() {
   if (KnownProbes() != 0) return;
+  const bool stateProbe = Cpu::Usable(Cpu::kAvx512) && Cpu::Usable(Cpu::kAvx);  // EVEX and VEX
   int usable = kNoProbe;
-  if (Cpu::Usable(Cpu::kSse41)) usable = Cpu::Usable(Cpu::kAvx512) ? kStateProbe : kRoundingProbe;
+  if (Cpu::Usable(Cpu::kSse41)) usable = stateProbe ? kStateProbe : kRoundingProbe;
   probes.store(usable, std::memory_order_relaxed);
 }
 

@@ -10,23 +10,26 @@
 // Write G for the integer multiples of 2^-126:
 //
 // - A float of magnitude at least 2^e is a multiple of its unit in the last place, 2^(e-23) or
-//   more. Operands of at least 2^-103 are in G; factors of at least 2^-40 are multiples of 2^-63,
-//   so their exact products are in G.
+//   more: from 2^-103 up, every float is in G.
 // - A nonzero value in G has magnitude at least 2^-126, so it is never tiny, and neither is its
 //   rounding (rounding is monotonic and 2^-126 is a float). The rounding stays in G: at or above
-//   2^-103 every float is a multiple of 2^-126, and below it a value in G has at most 23
-//   significant bits and is exact.
+//   2^-103 every float is, and below it a value in G has at most 23 significant bits and is exact.
 // - Sums and differences of values in G are in G.
 //
-// Hence sums (operands of at least 2^-103) and sums of products (factors of at least 2^-40: the
-// dot products, the matrix product and both transforms, whose added translation is a factor too)
-// keep every step in G, and never tiny. A single product of factors of at least 2^-63 is at least
-// 2^-126 exactly. ToRadians multiplies by 0x1.1df46ap-6 > 2^-6, so degrees of at least 2^-120
-// give at least 2^-126. Comparisons produce no result to flush and only need operands that are not
-// denormal. Zeros, infinities and NaNs never create a tiny value from these operations, so they
-// always pass; the check below raises no flag, since it looks only at the bits.
+// Hence:
+// - Sums and differences: operands of at least 2^-103 are in G, and so is every result.
+// - Sums of products (the dot products, the matrix product and both transforms, whose added
+//   translation counts as a factor): factors of at least 0x25B504F4, the least float whose square
+//   reaches 2^-103 (about 2^-51.5), give products of at least 2^-103, never tiny, rounded to
+//   floats of at least 2^-103, in G; so are the sums, from +0.0 on.
+// - A single product: factors of at least 2^-63 give at least 2^-126 exactly.
+// - ToRadians multiplies by 0x1.1df46ap-6; 0x03652EE1 is the least float whose exact product
+//   with it reaches 2^-126.
+// - Comparisons produce no result to flush and only need operands that are not denormal.
+// Zeros, infinities and NaNs never make a tiny value in these operations, so they always pass.
+// Each bound is tight: one ulp below it, some operands make a denormal (the tests try them). The
+// check raises no flag, since it looks only at the bits.
 
-#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -42,9 +45,9 @@ namespace Environment {
 // The least magnitudes above, as float bit patterns.
 namespace Least {
 constexpr std::uint32_t kForSums = 0x0C000000u;         // 2^-103
-constexpr std::uint32_t kForProducts = 0x2B800000u;     // 2^-40, products that are summed
+constexpr std::uint32_t kForProducts = 0x25B504F4u;     // 1.41 * 2^-52, products that are summed
 constexpr std::uint32_t kForScaling = 0x20000000u;      // 2^-63, one product
-constexpr std::uint32_t kForToRadians = 0x03800000u;    // 2^-120
+constexpr std::uint32_t kForToRadians = 0x03652EE1u;    // 1.79 * 2^-121
 constexpr std::uint32_t kForComparisons = 0x00800000u;  // 2^-126, the least normal
 }  // namespace Least
 
