@@ -9,12 +9,14 @@
 #
 # Usage:  bench/compare.sh <commit> <commit>...      e.g. bench/compare.sh 15ecd61 main HEAD
 #         ROUNDS=n (default 15); INSTRUCTIONS=1 also counts instructions per operation with
-#         bench/callgrind.sh; FILTER=regex picks other benchmarks (default: OrvelLib and floor).
+#         bench/callgrind.sh; FILTER=regex picks other benchmarks (default: OrvelLib and floor);
+#         STATE=... runs them in a host state (bench/host-state.sh).
 # The working tree's MathBench is built first (`cmake --workflow --preset bench`). Within a round
 # the libraries take turns in alternating order. The table is printed and written to
 # build/compare/table.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/host-state.sh
 (($# >= 2)) || { echo "usage: $0 <commit> <commit>..." >&2; exit 2; }
 rounds=${ROUNDS:-15}
 filter=${FILTER:-/(OrvelLib|floor)\$}
@@ -85,8 +87,9 @@ header = ["Benchmark"] + [name for name, _ in libraries]
 header += [f"{name} vs {base}" for name, _ in libraries[1:]]
 if counts:
     header.append("instructions: " + " / ".join(name for name, _ in libraries))
-print(f"Median CPU ns per operation over {len(times[(base, rows[0])])} rounds; change within "
-      "budget (+0.5 ns or +10 %, whichever is larger) marked ok.\n")
+print(f"Median CPU ns per operation over {len(times[(base, rows[0])])} rounds, host state "
+      f"{os.environ.get('STATE', 'default')}; change within budget (+0.5 ns or +10 %, whichever is "
+      "larger) marked ok.\n")
 print("| " + " | ".join(header) + " |")
 print("|---" * len(header) + "|")
 for row in rows:

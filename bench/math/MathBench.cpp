@@ -321,6 +321,8 @@ int main(int argc, char** argv) {
   Register("HostLoop/OrvelLib-exported-copy", HostLoop<OrvelExportedCopy>);
   benchmark::AddCustomContext("matrix_kernels", MatrixKernels());
   benchmark::AddCustomContext("host_state", hostState);
+  const char* tunables = std::getenv("GLIBC_TUNABLES");
+  benchmark::AddCustomContext("glibc_tunables", tunables != nullptr ? tunables : "");
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
