@@ -43,6 +43,7 @@ struct GlibcFeatureLeaf {
 }  // namespace Cpu
 }  // namespace OrvelMath
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): glibc's own name
 extern "C" const OrvelMath::Cpu::GlibcFeatureLeaf* __x86_get_cpuid_feature_leaf(unsigned int leaf)
     __attribute__((pure));
 #endif

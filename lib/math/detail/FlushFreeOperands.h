@@ -60,8 +60,8 @@ constexpr std::uint32_t kForComparisons = 0x00800000u;  // 2^-126, the least nor
 // std::integral_constant from 1 to 4.
 template <std::size_t first = 0, typename T, typename Use>
 inline void ForEachGroup(const T& operand, Use use) {
-  static_assert(sizeof(T) % sizeof(float) == 0, "operands are made of floats");
-  constexpr std::size_t kCount = sizeof(T) / sizeof(float) - first;
+  static_assert(sizeof(T) % sizeof(std::uint32_t) == 0, "operands are made of 32-bit floats");
+  constexpr std::size_t kCount = sizeof(T) / sizeof(std::uint32_t) - first;
   use(reinterpret_cast<const unsigned char*>(&operand) + 4 * first,
       std::integral_constant<std::size_t, (kCount < 4 ? kCount : 4)>{});
   if constexpr (kCount > 4) ForEachGroup<first + 4>(operand, use);
@@ -101,8 +101,8 @@ inline bool NoneBelow(const Operands&... operands) {
 #else
 template <std::uint32_t kLeast, typename T>
 inline bool AnyBelow(const T& operand) {
-  static_assert(sizeof(T) % sizeof(float) == 0, "operands are made of floats");
-  std::uint32_t bits[sizeof(T) / sizeof(float)];
+  static_assert(sizeof(T) % sizeof(std::uint32_t) == 0, "operands are made of 32-bit floats");
+  std::uint32_t bits[sizeof(T) / sizeof(std::uint32_t)];
   std::memcpy(bits, &operand, sizeof bits);
   bool below = false;
   for (const std::uint32_t b : bits) below |= (b << 1) - 1u < (kLeast << 1) - 1u;
