@@ -2,8 +2,7 @@
 # kernel set where the process may use AVX and the Simd set otherwise. The matrix tests run twice
 # through the exported members, once as this machine is and once with AVX masked through glibc's
 # tunables, and each run must enter the set it should; the sets entered are shown, so that a
-# selection fault can't hide behind the baseline. The floating-point environment's probe needs AVX
-# too, so the masked run also checks the guard that reads MXCSR instead. The tests bind every symbol at start-up
+# selection fault can't hide behind the baseline. The tests bind every symbol at start-up
 # (LD_BIND_NOW), so the resolvers run while the test program is relocated, before any constructor,
 # as they do for hosts linked with -z now. Inputs: LIBRARY, PROBE, TESTS (a list), NM.
 
