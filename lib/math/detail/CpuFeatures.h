@@ -1,8 +1,8 @@
 #ifndef ORVEL_MATH_DETAIL_CPU_FEATURES_H
 #define ORVEL_MATH_DETAIL_CPU_FEATURES_H
 
-// Private to OrvelLib. Which optional x86 instruction sets this process may run: SSE4.1 for the
-// floating-point environment's rounding probe, AVX for the matrix kernels chosen at load time.
+// Private to OrvelLib. Which optional x86 instruction sets this process may run: SSE4.1 and AVX-512
+// for the floating-point environment's probes, AVX for the matrix kernels chosen at load time.
 //
 // On Linux with glibc 2.33 or later the answer is glibc's: the CPU has the set, the kernel saves
 // its registers, and GLIBC_TUNABLES=glibc.cpu.hwcaps=-<set> does not mask it (the tests mask sets
@@ -52,20 +52,29 @@ extern "C" const OrvelMath::Cpu::GlibcFeatureLeaf* __x86_get_cpuid_feature_leaf(
 namespace OrvelMath {
 namespace Cpu {
 
-// Feature bits of cpuid leaf 1, register ecx.
-constexpr unsigned int kSse41 = 19;
-constexpr unsigned int kAvx = 28;
+// An instruction set: its cpuid leaf (1 or 7), the register there (0 to 3: eax, ebx, ecx, edx), and
+// its bit in that register.
+struct Feature {
+  unsigned int leaf;
+  unsigned int reg;
+  unsigned int bit;
+};
+constexpr Feature kSse41 = {1, 2, 19};
+constexpr Feature kAvx = {1, 2, 28};
+constexpr Feature kAvx512 = {7, 1, 16};  // AVX-512 Foundation
 
-// Whether the process may use the set with bit `bit` of cpuid leaf 1's ecx.
-ORVEL_MATH_UNINSTRUMENTED inline bool Usable(unsigned int bit) {
+// Whether the process may use `feature`.
+ORVEL_MATH_UNINSTRUMENTED inline bool Usable(Feature feature) {
 #if defined(ORVEL_MATH_CPU_FEATURES_GLIBC)
-  constexpr unsigned int kLeaf1 = 0, kEcx = 2;  // glibc's CPUID_INDEX_1 and cpuid_ecx
-  return (__x86_get_cpuid_feature_leaf(kLeaf1)->active[kEcx] >> bit) & 1u;
+  const unsigned int index = feature.leaf == 1 ? 0 : 1;  // glibc's CPUID_INDEX_1, CPUID_INDEX_7
+  return (__x86_get_cpuid_feature_leaf(index)->active[feature.reg] >> feature.bit) & 1u;
 #else
-  // Only SSE4.1 is asked here, which uses no state the operating system must save: the CPU's word
-  // is enough. (AVX is asked only where glibc answers.)
-  unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
-  return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && ((ecx >> bit) & 1u) != 0;
+  // Only SSE4.1 is asked of the CPU itself: it uses no state the operating system must save, as
+  // AVX and AVX-512 do, which only glibc knows of here.
+  if (feature.leaf != kSse41.leaf || feature.bit != kSse41.bit) return false;
+  unsigned int registers[4] = {};
+  return __get_cpuid(1, &registers[0], &registers[1], &registers[2], &registers[3]) != 0 &&
+         ((registers[feature.reg] >> feature.bit) & 1u) != 0;
 #endif
 }
 

@@ -12,7 +12,7 @@
 // The operation computes directly when the thread rounds to nearest even and its flush modes are
 // off or cannot act on the operands at hand (FlushFreeOperands.h): the common case, in the default
 // state and under flush-to-zero alike. On x86 CPUs with SSE4.1 that is told without touching the
-// control register (RoundingProbe.h); elsewhere the register is read. Otherwise (a directed
+// control register (EnvironmentProbes.h); elsewhere the register is read. Otherwise (a directed
 // rounding mode, or a flush mode with an operand small enough for it to act) the control register
 // is set to the default for the arithmetic and put back afterwards. The caller gets its control
 // state back exactly; the status flags the arithmetic raised are added to the caller's, as after
@@ -22,8 +22,8 @@
 #include "math/detail/StrictFloat.h"
 
 #include "math/detail/ControlRegister.h"
+#include "math/detail/EnvironmentProbes.h"
 #include "math/detail/FlushFreeOperands.h"
-#include "math/detail/RoundingProbe.h"
 
 #include <cstdint>
 #include <type_traits>
@@ -46,8 +46,8 @@ inline bool ComputesAsDefault(State state, const Operands&... operands) {
 // before the restore.
 template <typename Compute>
 ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute) -> decltype(compute()) {
-#if defined(ORVEL_MATH_ROUNDING_PROBE)
-  AskWhetherProbeUsable();  // the common path takes the probe from the next call on
+#if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
+  AskForProbes();  // the common path takes the probes from the next call on
 #endif
   const State caller = Read();
   if (IsDefault(caller)) return compute();
@@ -67,12 +67,21 @@ ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute) -> decltype(compute()) {
 
 // compute() in the IEEE-754 default environment, whatever the caller's control state. `operands`
 // are everything compute() reads; kLeast as above, and kVex says the caller is compiled for AVX.
+//
+// Where the probes run, each common case reaches its own copy of the operation, and the default
+// state on CPUs with AVX-512 does so without a taken branch: one costs about as much as a probe.
 template <std::uint32_t kLeast, bool kVex = false, typename Compute, typename... Operands>
 inline auto InDefaultEnvironment(Compute compute, const Operands&... operands)
     -> decltype(compute()) {
-#if defined(ORVEL_MATH_ROUNDING_PROBE)
-  if (ORVEL_MATH_LIKELY(
-          (ProbeKnownUsable() && RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
+#if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
+  const int probes = KnownProbes();
+  if (ORVEL_MATH_LIKELY(probes == kStateProbe)) {
+    if (ORVEL_MATH_LIKELY(StateProbeSaysDefault())) return compute();
+    if (ORVEL_MATH_LIKELY((RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
+      return compute();
+    }
+  } else if (ORVEL_MATH_LIKELY(
+                 (probes > 0 && RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
     return compute();
   }
 #else

@@ -1,23 +1,23 @@
-#ifndef ORVEL_MATH_DETAIL_ROUNDING_PROBE_H
-#define ORVEL_MATH_DETAIL_ROUNDING_PROBE_H
+#ifndef ORVEL_MATH_DETAIL_ENVIRONMENT_PROBES_H
+#define ORVEL_MATH_DETAIL_ENVIRONMENT_PROBES_H
 
-// Private to OrvelLib. Whether the thread rounds to nearest even, told without touching MXCSR and
-// without raising a flag, where the CPU has SSE4.1: roundps with immediate 0xC rounds in the
-// current mode and raises no precision flag. Reading MXCSR instead is microcoded on some CPUs
-// (about 5 ns on AMD's Zen, more than most operations here), and so is writing it. Whether the
-// flush modes matter comes from the operands (FlushFreeOperands.h), checked in the same few
-// instructions, which run beside the operation while it goes ahead on the predicted branch.
+// Private to OrvelLib. The thread's floating-point state, told from arithmetic that raises no flag
+// instead of from MXCSR, whose reads and writes are microcoded on some CPUs (about 5 ns each on
+// AMD's Zen, more than most operations here). A probe is a few instructions that run beside the
+// operation, which goes ahead on the predicted branch.
 //
-// The probe's lanes are 1.5 and 2.5. Rounded to integers they are 2 and 2 only when rounding to
-// nearest even: down and toward zero give 1 and 2, up gives 2 and 3. Flush-to-zero and
-// denormals-are-zero do not touch them. It is asm: a compiler folds the rounding of constants as
-// if the mode were the default. kVex picks the AVX encoding, for code compiled for AVX: there a
-// legacy SSE instruction after 256-bit ones stalls some CPUs.
+// - With SSE4.1, the rounding: roundps with immediate 0xC rounds in the current mode and raises no
+//   precision flag. Its lanes are 1.5 and 2.5, which round to 2 and 2 only when rounding to
+//   nearest even (down and toward zero give 1 and 2, up gives 2 and 3); the flush modes don't
+//   touch them. Whether those matter then comes from the operands (FlushFreeOperands.h), checked
+//   in the same few instructions.
+// - With AVX-512, the whole state in five instructions: embedded rounding ({rn-sae}) fixes the
+//   rounding and raises no flag, while flush-to-zero and denormals-are-zero still apply. A thread
+//   in the default state then needs no operand check.
 //
-// (CPUs with AVX-512 can tell the whole state, flush modes included, from one flag-free probe of
-// five instructions. Measured on AMD's Zen 5, that saves the operand check in the default state
-// but costs a taken branch under flush-to-zero and on CPUs without AVX-512, where the check is
-// needed anyway; the one path below costs less overall.)
+// Both are asm: a compiler folds the rounding of constants as if the mode were the default. kVex
+// picks the AVX encoding, for code compiled for AVX: there a legacy SSE instruction after 256-bit
+// ones stalls some CPUs.
 
 #include "math/detail/ControlRegister.h"
 #include "math/detail/CpuFeatures.h"
@@ -26,7 +26,7 @@
 #if defined(ORVEL_MATH_CONTROL_MXCSR) && defined(ORVEL_MATH_GNU_FORMS) && \
     defined(ORVEL_MATH_FLUSH_FREE_SSE2) &&                                \
     (defined(ORVEL_MATH_CPU_FEATURES_GLIBC) || defined(ORVEL_MATH_CPU_FEATURES_CPUID))
-#define ORVEL_MATH_ROUNDING_PROBE 1
+#define ORVEL_MATH_ENVIRONMENT_PROBES 1
 
 #include <atomic>
 #include <cstdint>
@@ -35,22 +35,44 @@
 namespace OrvelMath {
 namespace Environment {
 
-// Whether the CPU runs the probe: 0 until asked, then 1 or -1. Threads that race to ask get the
+// Which probes the CPU runs: 0 until asked, then one of these. Threads that race to ask get the
 // same answer, so relaxed loads and stores are enough.
-inline std::atomic<int> probeUsable{0};
+constexpr int kNoProbe = -1;
+constexpr int kRoundingProbe = 1;  // SSE4.1
+constexpr int kStateProbe = 2;     // AVX-512 too
+inline std::atomic<int> probes{0};
 
-inline bool ProbeKnownUsable() {
-#if defined(__SSE4_1__)
-  return true;  // the build requires SSE4.1 anyway
-#else
-  return probeUsable.load(std::memory_order_relaxed) > 0;
-#endif
+inline int KnownProbes() {
+  return probes.load(std::memory_order_relaxed);
 }
 
 // Asked on the slow path only, so the first call of a process takes it.
-inline void AskWhetherProbeUsable() {
-  if (probeUsable.load(std::memory_order_relaxed) == 0)
-    probeUsable.store(Cpu::Usable(Cpu::kSse41) ? 1 : -1, std::memory_order_relaxed);
+inline void AskForProbes() {
+  if (KnownProbes() != 0) return;
+  const bool state = Cpu::Usable(Cpu::kAvx512) && Cpu::Usable(Cpu::kAvx);  // EVEX, and VEX
+  int usable = kNoProbe;
+  if (Cpu::Usable(Cpu::kSse41)) usable = state ? kStateProbe : kRoundingProbe;
+  probes.store(usable, std::memory_order_relaxed);
+}
+
+// Whether the thread is in the default state (AVX-512 only).
+inline bool StateProbeSaysDefault() {
+  // Lane 0 is the denormal 2^-127; the others as for the rounding probe.
+  alignas(16) static constexpr float kProbe[4] = {0x1p-127f, 1.5f, 2.5f, 1.5f};
+  alignas(16) static constexpr float kDefault[4] = {0x1p-127f, 2.0f, 2.0f, 2.0f};
+  __m128 probe, lanes;
+  bool isDefault;
+  __asm__ __volatile__(
+      "vmovaps %[probeValues], %[probe]\n\t"
+      "vroundps $0xC, %[probe], %[lanes]\n\t"
+      // Lane 0 rounds to 0 to nearest, and 0 + 2^-127 is 2^-127 again, unless the denormal was
+      // read as zero or the sum flushed to zero.
+      "vaddss %{rn-sae%}, %[probe], %[lanes], %[lanes]\n\t"
+      "vpxor %[want], %[lanes], %[lanes]\n\t"
+      "vptest %[lanes], %[lanes]"
+      : [probe] "=&x"(probe), [lanes] "=&x"(lanes), "=@ccz"(isDefault)
+      : [probeValues] "m"(kProbe), [want] "m"(kDefault));
+  return isDefault;
 }
 
 // `count` floats as 32-bit lanes, zero-padded, loaded by asm: the compiler would share the loads
@@ -139,4 +161,4 @@ inline bool RoundsToNearestAndNoneBelow(const Operands&... operands) {
 }  // namespace OrvelMath
 #endif
 
-#endif  // ORVEL_MATH_DETAIL_ROUNDING_PROBE_H
+#endif  // ORVEL_MATH_DETAIL_ENVIRONMENT_PROBES_H
