@@ -15,9 +15,14 @@ set(ORVEL_CROSS_TRIPLE i686-linux-gnu)
 include("${CMAKE_CURRENT_LIST_DIR}/common/debian-cross.cmake")
 
 set(ORVEL_I686_LOADER /usr/i686-linux-gnu/lib/ld-linux.so.2 --library-path /usr/i686-linux-gnu/lib)
-execute_process(COMMAND ${ORVEL_I686_LOADER} --version
-  RESULT_VARIABLE ORVEL_I686_NATIVE_STATUS OUTPUT_QUIET ERROR_QUIET)
-if(ORVEL_I686_NATIVE_STATUS EQUAL 0)
+# ORVEL_I686_QEMU=ON takes the qemu-i386 route on any kernel (the i686-qemu preset), so that the
+# tests are proven where 32-bit programs run natively and under the emulator alike.
+option(ORVEL_I686_QEMU "Run the 32-bit x86 tests under qemu-i386 even where the kernel runs them" OFF)
+if(NOT ORVEL_I686_QEMU)
+  execute_process(COMMAND ${ORVEL_I686_LOADER} --version
+    RESULT_VARIABLE ORVEL_I686_NATIVE_STATUS OUTPUT_QUIET ERROR_QUIET)
+endif()
+if(NOT ORVEL_I686_QEMU AND ORVEL_I686_NATIVE_STATUS EQUAL 0)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVEL_I686_LOADER})
 else()
   set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386 ${ORVEL_I686_LOADER})
