@@ -96,7 +96,7 @@ template <std::size_t N>
 void ExpectSame(const std::array<float, N>& got, const std::array<float, N>& want, const char* type,
                 const char* operation) {
   for (std::size_t i = 0; i < N; ++i) {
-    if (OrvelTest::SameResult(got[i], want[i])) continue;
+    if (OrvelTest::Bits(got[i]) == OrvelTest::Bits(want[i])) continue;
     char what[96];
     std::snprintf(what, sizeof what, "element %zu is 0x%08X, the model gives 0x%08X", i,
                   OrvelTest::Bits(got[i]), OrvelTest::Bits(want[i]));

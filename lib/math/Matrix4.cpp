@@ -2,6 +2,7 @@
 
 #include "math/Matrix4.h"
 
+#include "math/detail/CanonicalNaN.h"
 #include "math/detail/FloatEnvironment.h"
 #include "math/detail/MatrixKernels.h"
 #include "math/detail/MatrixOperations.h"
@@ -39,7 +40,7 @@ Vector3f Matrix4::Multiply(const Vector3f& v) const {
 
 float ToRadians(float degrees) {
   return Environment::InDefaultEnvironment<Environment::Least::kForToRadians>(
-      [degrees] { return degrees * kRadiansPerDegree; }, degrees);
+      [degrees] { return WithCanonicalNaN(degrees * kRadiansPerDegree); }, degrees);
 }
 
 }  // namespace OrvelMath

@@ -2,6 +2,7 @@
 
 #include "math/Vector.h"
 
+#include "math/detail/CanonicalNaN.h"
 #include "math/detail/FloatEnvironment.h"
 
 namespace OrvelMath {
@@ -22,7 +23,7 @@ struct ComponentList {
   static float Dot(const V& a, const V& b) {
     float sum = a.*First * b.*First;
     ((sum = sum + a.*Rest * b.*Rest), ...);
-    return sum;
+    return WithCanonicalNaN(sum);
   }
 
   // x first, then y, z, w; false at the first component that is not equal.
@@ -46,23 +47,27 @@ struct Components<Vector4f>
 
 // The operand is copied before anything is written: `other` may be `self` (the copy then holds the
 // same values), and two vectors never partly overlap, so this reads what the component-by-component
-// order reads, and the compiler is free to do the components side by side.
+// order reads, and the compiler is free to do the components side by side. A NaN result comes out
+// as the canonical one (CanonicalNaN.h).
 
 template <typename V>
 void AddInPlace(V& self, const V& other) {
   const V operand = other;
   Components<V>::ForEach([&](float V::*c) { self.*c = operand.*c + self.*c; });
+  WithCanonicalNaNs(self);
 }
 
 template <typename V>
 void SubtractInPlace(V& self, const V& other) {
   const V operand = other;
   Components<V>::ForEach([&](float V::*c) { self.*c = self.*c - operand.*c; });
+  WithCanonicalNaNs(self);
 }
 
 template <typename V>
 void ScaleInPlace(V& self, float s) {
   Components<V>::ForEach([&](float V::*c) { self.*c = self.*c * s; });
+  WithCanonicalNaNs(self);
 }
 
 }  // namespace

@@ -33,12 +33,6 @@ inline bool IsNaN(float f) {
   return (Bits(f) & 0x7FFFFFFFu) > 0x7F800000u;
 }
 
-// The result contract: identical bits, except that any NaN matches any NaN (payloads and signs
-// of NaN are not portable across instruction sets).
-inline bool SameResult(float a, float b) {
-  return (IsNaN(a) && IsNaN(b)) || Bits(a) == Bits(b);
-}
-
 // splitmix64: the same sequence on every platform and standard library.
 class Random {
  public:
@@ -54,8 +48,9 @@ class Random {
   std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(Next() % n); }
 
   // Floats that make arithmetic interesting: any bit pattern, special values, signed zeros,
-  // denormals, large cancelling magnitudes, and short-mantissa values in [-4, 4) whose products
-  // fall on or near rounding ties.
+  // NaNs of both signs, quiet and signalling, with and without payloads, denormals, large
+  // cancelling magnitudes, and short-mantissa values in [-4, 4) whose products fall on or near
+  // rounding ties.
   float InterestingFloat() {
     static const float kSpecials[] = {0.0f,
                                       -0.0f,
@@ -65,7 +60,12 @@ class Random {
                                       -1e8f,
                                       std::numeric_limits<float>::infinity(),
                                       -std::numeric_limits<float>::infinity(),
-                                      std::numeric_limits<float>::quiet_NaN(),
+                                      FromBits(0x7FC00000u),
+                                      FromBits(0xFFC00000u),
+                                      FromBits(0x7FC12345u),
+                                      FromBits(0xFFEABCDEu),
+                                      FromBits(0x7F800001u),
+                                      FromBits(0xFFA54321u),
                                       std::numeric_limits<float>::denorm_min(),
                                       -std::numeric_limits<float>::denorm_min(),
                                       std::numeric_limits<float>::min(),

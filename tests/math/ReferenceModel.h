@@ -4,12 +4,14 @@
 // An independent model of the library's arithmetic. Every step is done in double and rounded to
 // float at once: a product of two floats is exact in double, and a sum of two floats rounded
 // through double is correctly rounded (53 >= 2 * 24 + 2), so each step equals one IEEE-754
-// single-precision operation. The order of the steps is written out here from the contract, not
-// taken from the library.
+// single-precision operation, and every NaN it makes is the canonical quiet NaN 0x7FC00000. The
+// order of the steps is written out here from the contract, not taken from the library.
 //
 // The model holds whatever flags its test is built with: each double passes through a volatile
 // before it is rounded, so no compiler can narrow a step back to a float operation and then fuse
 // a product into the next sum (GCC does both at -ffp-contract=fast with FMA available).
+
+#include "math/FloatSupport.h"
 
 #include <array>
 #include <cstddef>
@@ -19,7 +21,8 @@ namespace Reference {
 
 inline float Rounded(double exactOrCorrectlyRounded) {
   const volatile double kept = exactOrCorrectlyRounded;
-  return static_cast<float>(kept);
+  const float rounded = static_cast<float>(kept);
+  return IsNaN(rounded) ? FromBits(0x7FC00000u) : rounded;
 }
 
 inline float Add(float a, float b) {

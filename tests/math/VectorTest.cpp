@@ -98,12 +98,13 @@ TYPED_TEST(VectorSemantics, EqualityIsIeee) {
   EXPECT_TRUE(withNaN != withNaN);
 }
 
-TYPED_TEST(VectorSemantics, InfinityTimesZeroIsNaN) {
+// x86 makes 0xFFC00000 here; the library gives the canonical NaN everywhere.
+TYPED_TEST(VectorSemantics, InfinityTimesZeroIsTheCanonicalNaN) {
   using V = TypeParam;
   const float values[] = {std::numeric_limits<float>::infinity(), 1.0f, 1.0f, 1.0f};
   V v = VectorTraits<V>::Make(values);
   v.Multiply(0.0f);
-  EXPECT_TRUE(OrvelTest::IsNaN(v.x));
+  EXPECT_EQ(Bits(v.x), 0x7FC00000u);
   EXPECT_EQ(Bits(v.y), 0u);
 }
 

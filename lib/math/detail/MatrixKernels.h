@@ -8,9 +8,9 @@
 // target has it (SSE2 on x86, NEON on AArch64), and where the build chooses kernels when the
 // library is loaded (ORVEL_MATH_KERNELS_AT_LOAD: x86-64 Linux) once more for AVX. Every set gives
 // the scalar code's bits: separate multiply and add instructions, each rounded on its own, never a
-// fused form. The library uses `Fastest`, or, where the Avx set exists, whichever of `Fastest` and
-// `Avx` the CPU allows (Matrix4Selection.cpp); the tests run every kernel set against the
-// reference model.
+// fused form, and every NaN result made the canonical one (CanonicalNaN.h). The library uses
+// `Fastest`, or, where the Avx set exists, whichever of `Fastest` and `Avx` the CPU allows
+// (Matrix4Selection.cpp); the tests run every kernel set against the reference model.
 //
 // Matrices are 16 column-major floats; pointers need only float alignment (loads are unaligned).
 // kVexEncoded says whether a set is compiled for AVX, so that code around it can match.
@@ -18,6 +18,8 @@
 #include "math/detail/StrictFloat.h"
 
 #include "math/Vector.h"
+
+#include "math/detail/CanonicalNaN.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -60,20 +62,26 @@ struct Scalar {
 
   // Rows 0..3 of m x v: ((m[i]*x + m[4+i]*y) + m[8+i]*z) + m[12+i]*w. No 0.0 is added first.
   static Vector4f Transform(const float* m, const Vector4f& v) {
-    return Vector4f(Row(m, 0, v.x, v.y, v.z) + m[12] * v.w, Row(m, 1, v.x, v.y, v.z) + m[13] * v.w,
-                    Row(m, 2, v.x, v.y, v.z) + m[14] * v.w, Row(m, 3, v.x, v.y, v.z) + m[15] * v.w);
+    Vector4f r(Row(m, 0, v.x, v.y, v.z) + m[12] * v.w, Row(m, 1, v.x, v.y, v.z) + m[13] * v.w,
+               Row(m, 2, v.x, v.y, v.z) + m[14] * v.w, Row(m, 3, v.x, v.y, v.z) + m[15] * v.w);
+    WithCanonicalNaNs(r);
+    return r;
   }
 
   // Rows 0..2 of m x (p, 1): the last column is added as it is (times 1, exactly).
   static Vector3f TransformPoint(const float* m, const Vector3f& p) {
-    return Vector3f(Row(m, 0, p.x, p.y, p.z) + m[12], Row(m, 1, p.x, p.y, p.z) + m[13],
-                    Row(m, 2, p.x, p.y, p.z) + m[14]);
+    Vector3f r(Row(m, 0, p.x, p.y, p.z) + m[12], Row(m, 1, p.x, p.y, p.z) + m[13],
+               Row(m, 2, p.x, p.y, p.z) + m[14]);
+    WithCanonicalNaNs(r);
+    return r;
   }
 
  private:
   // One column of a product: rows 0..3 of a times the column b[0..3].
   static Vector4f Column(const float* a, const float* b) {
-    return Vector4f(Element(a, 0, b), Element(a, 1, b), Element(a, 2, b), Element(a, 3, b));
+    Vector4f column(Element(a, 0, b), Element(a, 1, b), Element(a, 2, b), Element(a, 3, b));
+    WithCanonicalNaNs(column);
+    return column;
   }
 
   static float Element(const float* a, int j, const float* b) {
@@ -130,6 +138,13 @@ struct Simd {
   static Lanes Multiply(Lanes a, Lanes b) {
     return _mm_mul_ps(a, b);
   }
+  // Whether any register holds a NaN in its first `count` lanes (3 or 4).
+  template <int count = 4, typename... More>
+  static bool AnyNaN(Lanes lanes, More... more) {
+    Lanes unordered = _mm_cmpunord_ps(lanes, lanes);
+    ((unordered = _mm_or_ps(unordered, _mm_cmpunord_ps(more, more))), ...);
+    return (_mm_movemask_ps(unordered) & ((1 << count) - 1)) != 0;
+  }
 #else
   using Lanes = float32x4_t;
   static Lanes Load(const float* p) {
@@ -155,6 +170,13 @@ struct Simd {
   static Lanes Multiply(Lanes a, Lanes b) {
     return vmulq_f32(a, b);
   }
+  template <int count = 4, typename... More>
+  static bool AnyNaN(Lanes lanes, More... more) {
+    uint32x4_t ordered = vceqq_f32(lanes, lanes);
+    ((ordered = vandq_u32(ordered, vceqq_f32(more, more))), ...);
+    if constexpr (count == 3) ordered = vsetq_lane_u32(~0u, ordered, 3);
+    return vminvq_u32(ordered) == 0;
+  }
 #endif
 
   static void Product(const float* a, const float* b, float* r) {
@@ -168,21 +190,26 @@ struct Simd {
     Store(r + 4, r1);
     Store(r + 8, r2);
     Store(r + 12, r3);
+    if (ORVEL_MATH_UNLIKELY(AnyNaN(r0, r1, r2, r3))) CanonicalizeNaNs(r, 16);
   }
 
   static Vector4f Transform(const float* m, const Vector4f& v) {
     // A Vector4f is four packed floats in component order: one load, then broadcasts.
     const Lanes xyzw = Load(&v.x);
     const Lanes rows = Rows(m, SplatLane<0>(xyzw), SplatLane<1>(xyzw), SplatLane<2>(xyzw));
+    const Lanes result = Add(rows, Multiply(Load(m + 12), SplatLane<3>(xyzw)));
     float r[4];
-    Store(r, Add(rows, Multiply(Load(m + 12), SplatLane<3>(xyzw))));
+    Store(r, result);
+    if (ORVEL_MATH_UNLIKELY(AnyNaN(result))) CanonicalizeNaNs(r, 4);
     return Vector4f(r[0], r[1], r[2], r[3]);
   }
 
   // Lane 3 (the bottom row) is computed along and dropped; no result depends on it.
   static Vector3f TransformPoint(const float* m, const Vector3f& p) {
+    const Lanes result = Add(Rows(m, Splat(p.x), Splat(p.y), Splat(p.z)), Load(m + 12));
     float r[4];
-    Store(r, Add(Rows(m, Splat(p.x), Splat(p.y), Splat(p.z)), Load(m + 12)));
+    Store(r, result);
+    if (ORVEL_MATH_UNLIKELY(AnyNaN<3>(result))) CanonicalizeNaNs(r, 3);
     return Vector3f(r[0], r[1], r[2]);
   }
 
@@ -225,6 +252,9 @@ struct Avx {
     // Every input is read before the first store, so r may be a or b.
     _mm256_storeu_ps(r, r01);
     _mm256_storeu_ps(r + 8, r23);
+    const __m256 unordered =
+        _mm256_or_ps(_mm256_cmp_ps(r01, r01, _CMP_UNORD_Q), _mm256_cmp_ps(r23, r23, _CMP_UNORD_Q));
+    if (ORVEL_MATH_UNLIKELY(_mm256_movemask_ps(unordered) != 0)) CanonicalizeNaNs(r, 16);
   }
 
   ORVEL_MATH_TARGET_AVX static Vector4f Transform(const float* m, const Vector4f& v) {
