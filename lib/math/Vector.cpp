@@ -45,29 +45,86 @@ template <>
 struct Components<Vector4f>
     : ComponentList<Vector4f, &Vector4f::x, &Vector4f::y, &Vector4f::z, &Vector4f::w> {};
 
-// The operand is copied before anything is written: `other` may be `self` (the copy then holds the
-// same values), and two vectors never partly overlap, so this reads what the component-by-component
-// order reads, and the compiler is free to do the components side by side. A NaN result comes out
-// as the canonical one (CanonicalNaN.h).
+// Each component of `self` becomes op(component, the operand's): the operand is a vector, or a
+// scalar that serves every component. A NaN result comes out as the canonical one
+// (CanonicalNaN.h). The operand is read before anything is written, so `other` may be `self`, and
+// two vectors never partly overlap: this reads what the component-by-component order reads.
+#if defined(ORVEL_MATH_OPERAND_LANES_SSE2) && defined(__GNUC__)
+// On SSE2 the components are worked in registers, which GNU compilers let the operations' own
+// expressions combine: four components as one register, two as one, three as two and one. The
+// lanes beyond a vector's components hold zeros and compute zeros, so they raise no flag, and a NaN
+// is made canonical before anything is stored.
+template <typename V>
+struct Registers {
+  static constexpr std::size_t kCount = sizeof(V) / sizeof(float);
+  __m128 low;   // x, y (and z, w of four)
+  __m128 high;  // z of three; otherwise low again
 
+  static Registers Of(const V& v) {
+    const auto* floats = reinterpret_cast<const float*>(&v);
+    if constexpr (kCount == 4) return {_mm_loadu_ps(floats), _mm_loadu_ps(floats)};
+    const __m128 xy = _mm_castsi128_ps(LoadLanes<2>(reinterpret_cast<const unsigned char*>(&v)));
+    return {xy, kCount == 3 ? _mm_load_ss(floats + 2) : xy};
+  }
+  static Registers Of(float s) {
+    const __m128 one = _mm_set_ss(s);
+    const __m128 pair = _mm_unpacklo_ps(one, one);
+    if constexpr (kCount == 4) return {_mm_set1_ps(s), _mm_set1_ps(s)};
+    return {pair, kCount == 3 ? one : pair};
+  }
+  void StoreTo(V& v) const {
+    auto* floats = reinterpret_cast<float*>(&v);
+    if constexpr (kCount == 4) {
+      _mm_storeu_ps(floats, low);
+    } else {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(&v), _mm_castps_si128(low));
+      if constexpr (kCount == 3) _mm_store_ss(floats + 2, high);
+    }
+  }
+  // One comparison covers both registers: high's lanes 1 to 3 are zeros.
+  bool AnyNaN() const { return _mm_movemask_ps(_mm_cmpunord_ps(high, low)) != 0; }
+  Registers Canonical() const { return {WithCanonicalNaNs(low), WithCanonicalNaNs(high)}; }
+};
+
+template <typename V, typename Operand, typename Op>
+void Lanewise(V& self, const Operand& operand, Op op) {
+  const Registers<V> object = Registers<V>::Of(self), other = Registers<V>::Of(operand);
+  Registers<V> result{op(object.low, other.low), op(object.high, other.high)};
+  if (ORVEL_MATH_UNLIKELY(result.AnyNaN())) result = result.Canonical();
+  result.StoreTo(self);
+}
+#else
+template <typename V>
+float ComponentOf(const V& v, float V::*c) {
+  return v.*c;
+}
+template <typename V>
+float ComponentOf(float s, float V::*) {
+  return s;
+}
+
+template <typename V, typename Operand, typename Op>
+void Lanewise(V& self, const Operand& operand, Op op) {
+  const Operand copy = operand;
+  Components<V>::ForEach([&](float V::*c) { self.*c = op(self.*c, ComponentOf<V>(copy, c)); });
+  WithCanonicalNaNs(self);
+}
+#endif
+
+// c = other.c + c, c = c - other.c and c = c * s, on floats or on registers of them.
 template <typename V>
 void AddInPlace(V& self, const V& other) {
-  const V operand = other;
-  Components<V>::ForEach([&](float V::*c) { self.*c = operand.*c + self.*c; });
-  WithCanonicalNaNs(self);
+  Lanewise(self, other, [](auto c, auto otherC) { return otherC + c; });
 }
 
 template <typename V>
 void SubtractInPlace(V& self, const V& other) {
-  const V operand = other;
-  Components<V>::ForEach([&](float V::*c) { self.*c = self.*c - operand.*c; });
-  WithCanonicalNaNs(self);
+  Lanewise(self, other, [](auto c, auto otherC) { return c - otherC; });
 }
 
 template <typename V>
 void ScaleInPlace(V& self, float s) {
-  Components<V>::ForEach([&](float V::*c) { self.*c = self.*c * s; });
-  WithCanonicalNaNs(self);
+  Lanewise(self, s, [](auto c, auto scale) { return c * scale; });
 }
 
 }  // namespace

@@ -32,10 +32,21 @@ ORVEL_MATH_COLD inline void CanonicalizeNaNs(float* results, std::size_t count) 
 
 inline float WithCanonicalNaN(float result) {
   if (ORVEL_MATH_LIKELY(result == result)) return result;
+  // A branch, not a select: the empty asm keeps the compiler from computing both sides.
+  ORVEL_MATH_KEEP_BRANCH();
   float canonical;
   std::memcpy(&canonical, &kCanonicalNaNBits, sizeof canonical);
   return canonical;
 }
+
+#if defined(ORVEL_MATH_OPERAND_LANES_SSE2)
+// The canonical NaN in every lane that holds a NaN.
+inline __m128 WithCanonicalNaNs(__m128 lanes) {
+  const __m128 unordered = _mm_cmpunord_ps(lanes, lanes);
+  const __m128 canonical = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(kCanonicalNaNBits)));
+  return _mm_or_ps(_mm_andnot_ps(unordered, lanes), _mm_and_ps(unordered, canonical));
+}
+#endif
 
 // Whether any of the floats of a vector, or of any other struct of floats, is a NaN.
 template <typename T>

@@ -65,6 +65,23 @@ ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute) -> decltype(compute()) {
   }
 }
 
+#if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
+// compute(), in a copy of its own for each common path: left to itself the compiler shares one
+// copy, and reaches it from all but one path with a taken branch, which costs about as much as a
+// probe. The empty asm, different for each path, keeps the copies apart.
+template <int kPath, typename Compute>
+inline auto CopyFor(Compute& compute) -> decltype(compute()) {
+  if constexpr (std::is_void_v<decltype(compute())>) {
+    compute();
+    __asm__ __volatile__("" : : "i"(kPath));
+  } else {
+    auto result = compute();
+    __asm__ __volatile__("" : : "i"(kPath));
+    return result;
+  }
+}
+#endif
+
 // compute() in the IEEE-754 default environment, whatever the caller's control state. `operands`
 // are everything compute() reads; kLeast as above, and kVex says the caller is compiled for AVX.
 //
@@ -76,13 +93,13 @@ inline auto InDefaultEnvironment(Compute compute, const Operands&... operands)
 #if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
   const int probes = KnownProbes();
   if (ORVEL_MATH_LIKELY(probes == kStateProbe)) {
-    if (ORVEL_MATH_LIKELY(StateProbeSaysDefault())) return compute();
+    if (ORVEL_MATH_LIKELY(StateProbeSaysDefault())) return CopyFor<0>(compute);
     if (ORVEL_MATH_LIKELY((RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
-      return compute();
+      return CopyFor<1>(compute);
     }
   } else if (ORVEL_MATH_LIKELY(
                  (probes > 0 && RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
-    return compute();
+    return CopyFor<2>(compute);
   }
 #else
   if (ORVEL_MATH_LIKELY(ComputesAsDefault<kLeast>(Read(), operands...))) return compute();

@@ -145,6 +145,10 @@ struct Simd {
     ((unordered = _mm_or_ps(unordered, _mm_cmpunord_ps(more, more))), ...);
     return (_mm_movemask_ps(unordered) & ((1 << count) - 1)) != 0;
   }
+  // The canonical NaN in every lane that holds a NaN.
+  static Lanes Canonical(Lanes lanes) {
+    return WithCanonicalNaNs(lanes);
+  }
 #else
   using Lanes = float32x4_t;
   static Lanes Load(const float* p) {
@@ -177,39 +181,48 @@ struct Simd {
     if constexpr (count == 3) ordered = vsetq_lane_u32(~0u, ordered, 3);
     return vminvq_u32(ordered) == 0;
   }
+  static Lanes Canonical(Lanes lanes) {
+    const Lanes canonical = vreinterpretq_f32_u32(vdupq_n_u32(kCanonicalNaNBits));
+    return vbslq_f32(vceqq_f32(lanes, lanes), lanes, canonical);
+  }
 #endif
 
   static void Product(const float* a, const float* b, float* r) {
     const Lanes a0 = Load(a), a1 = Load(a + 4), a2 = Load(a + 8), a3 = Load(a + 12);
-    const Lanes r0 = Column(a0, a1, a2, a3, b);
-    const Lanes r1 = Column(a0, a1, a2, a3, b + 4);
-    const Lanes r2 = Column(a0, a1, a2, a3, b + 8);
-    const Lanes r3 = Column(a0, a1, a2, a3, b + 12);
+    Lanes r0 = Column(a0, a1, a2, a3, b);
+    Lanes r1 = Column(a0, a1, a2, a3, b + 4);
+    Lanes r2 = Column(a0, a1, a2, a3, b + 8);
+    Lanes r3 = Column(a0, a1, a2, a3, b + 12);
+    if (ORVEL_MATH_UNLIKELY(AnyNaN(r0, r1, r2, r3))) {
+      r0 = Canonical(r0);
+      r1 = Canonical(r1);
+      r2 = Canonical(r2);
+      r3 = Canonical(r3);
+    }
     // Every input is read before the first store, so r may be a or b.
     Store(r, r0);
     Store(r + 4, r1);
     Store(r + 8, r2);
     Store(r + 12, r3);
-    if (ORVEL_MATH_UNLIKELY(AnyNaN(r0, r1, r2, r3))) CanonicalizeNaNs(r, 16);
   }
 
   static Vector4f Transform(const float* m, const Vector4f& v) {
     // A Vector4f is four packed floats in component order: one load, then broadcasts.
     const Lanes xyzw = Load(&v.x);
     const Lanes rows = Rows(m, SplatLane<0>(xyzw), SplatLane<1>(xyzw), SplatLane<2>(xyzw));
-    const Lanes result = Add(rows, Multiply(Load(m + 12), SplatLane<3>(xyzw)));
+    Lanes result = Add(rows, Multiply(Load(m + 12), SplatLane<3>(xyzw)));
+    if (ORVEL_MATH_UNLIKELY(AnyNaN(result))) result = Canonical(result);
     float r[4];
     Store(r, result);
-    if (ORVEL_MATH_UNLIKELY(AnyNaN(result))) CanonicalizeNaNs(r, 4);
     return Vector4f(r[0], r[1], r[2], r[3]);
   }
 
   // Lane 3 (the bottom row) is computed along and dropped; no result depends on it.
   static Vector3f TransformPoint(const float* m, const Vector3f& p) {
-    const Lanes result = Add(Rows(m, Splat(p.x), Splat(p.y), Splat(p.z)), Load(m + 12));
+    Lanes result = Add(Rows(m, Splat(p.x), Splat(p.y), Splat(p.z)), Load(m + 12));
+    if (ORVEL_MATH_UNLIKELY(AnyNaN<3>(result))) result = Canonical(result);
     float r[4];
     Store(r, result);
-    if (ORVEL_MATH_UNLIKELY(AnyNaN<3>(result))) CanonicalizeNaNs(r, 3);
     return Vector3f(r[0], r[1], r[2]);
   }
 
@@ -247,14 +260,19 @@ struct Avx {
 
   ORVEL_MATH_TARGET_AVX static void Product(const float* a, const float* b, float* r) {
     const __m256 a0 = Twice(a), a1 = Twice(a + 4), a2 = Twice(a + 8), a3 = Twice(a + 12);
-    const __m256 r01 = Columns(a0, a1, a2, a3, b);
-    const __m256 r23 = Columns(a0, a1, a2, a3, b + 8);
+    __m256 r01 = Columns(a0, a1, a2, a3, b);
+    __m256 r23 = Columns(a0, a1, a2, a3, b + 8);
+    const __m256 unordered01 = _mm256_cmp_ps(r01, r01, _CMP_UNORD_Q);
+    const __m256 unordered23 = _mm256_cmp_ps(r23, r23, _CMP_UNORD_Q);
+    const __m256 unordered = _mm256_or_ps(unordered01, unordered23);
+    if (ORVEL_MATH_UNLIKELY(!_mm256_testz_ps(unordered, unordered))) {
+      const __m256 canonical = _mm256_castsi256_ps(_mm256_set1_epi32(kCanonicalNaNBits));
+      r01 = _mm256_blendv_ps(r01, canonical, unordered01);
+      r23 = _mm256_blendv_ps(r23, canonical, unordered23);
+    }
     // Every input is read before the first store, so r may be a or b.
     _mm256_storeu_ps(r, r01);
     _mm256_storeu_ps(r + 8, r23);
-    const __m256 unordered =
-        _mm256_or_ps(_mm256_cmp_ps(r01, r01, _CMP_UNORD_Q), _mm256_cmp_ps(r23, r23, _CMP_UNORD_Q));
-    if (ORVEL_MATH_UNLIKELY(_mm256_movemask_ps(unordered) != 0)) CanonicalizeNaNs(r, 16);
   }
 
   ORVEL_MATH_TARGET_AVX static Vector4f Transform(const float* m, const Vector4f& v) {
