@@ -22,7 +22,13 @@ const kTypes = {
 function serve(directory, port) {
   const root = path.resolve(directory);
   const server = http.createServer((request, response) => {
-    let name = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+    let name;
+    try {
+      name = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+    } catch (error) {
+      response.writeHead(400).end();  // a malformed address, such as a lone '%'
+      return;
+    }
     if (name.endsWith('/')) name += 'index.html';
     const file = path.resolve(root, '.' + name);
     const type = kTypes[path.extname(file)];
