@@ -26,6 +26,9 @@ PACKAGING_PACKAGES=(dpkg-dev lintian abigail-tools devscripts)
 CROSS_PACKAGES=(googletest g++-i686-linux-gnu g++-aarch64-linux-gnu g++-mingw-w64-x86-64-posix
   g++-riscv64-linux-gnu g++-powerpc64le-linux-gnu g++-s390x-linux-gnu g++-arm-linux-gnueabihf
   clang-14 lld-14 llvm-14 emscripten nodejs qemu-user wine wine64)
+# The browser stage (39): Emscripten for the pages, Node.js for the driver, and the two browsers,
+# Debian's own.
+BROWSER_PACKAGES=(emscripten nodejs chromium firefox-esr)
 
 # doc_recipe <markdown file> <name>: the fenced block that follows the line "<!-- <name> -->" in
 # the file, so that a stage runs a recipe of the documentation as it is written.

@@ -11,7 +11,7 @@ const element = (id) => document.getElementById(id);
 const nativeDigest = element('native-digest').dataset.digest;
 
 // Every drawing as the page showed it (demo-worker.js's answers), for the scripts that drive the
-// page: the browser leg reads it.
+// page: the browser leg reads it, or, with ?report, gets each one posted (report.js).
 window.orvelDrawings = [];
 
 let worker = null;     // started for the first drawing, and again after a failed one
@@ -75,6 +75,7 @@ async function drawFile(file) {
 
 function show(result) {
   window.orvelDrawings.push(result);
+  orvelReport({drawing: result, nativeDigest});
   element('status').textContent = '';
   element('error').textContent = result.error || '';
   element('mesh').textContent = result.counts ? `${result.name} (${result.counts})` : result.name;

@@ -4,6 +4,9 @@
 //
 // A .wasm file goes out as application/wasm, which browsers need to compile a module while it
 // downloads, and nothing is cached, so a rebuilt page is what the next load gets.
+//
+// The browser leg (tests/browser/check-pages.js) serves the pages with serve() and an onReport
+// function: then what pages opened with ?report post to /report (report.js) reaches it.
 'use strict';
 
 const fs = require('fs');
@@ -17,12 +20,51 @@ const kTypes = {
   '.svg': 'image/svg+xml',
   '.png': 'image/png',
 };
+// A report holds at most a drawing of the default mesh, its picture included.
+const kLargestReport = 16 * 1024 * 1024;
 
-// Resolves to the listening server once it accepts connections.
-function serve(directory, port) {
+// Hands the JSON value that a page posted to onReport.
+function receiveReport(request, response, onReport) {
+  const chunks = [];
+  let size = 0;
+  request.on('data', (chunk) => {
+    size += chunk.length;
+    if (size > kLargestReport) {
+      response.writeHead(413, {Connection: 'close'}).end();
+      request.destroy();
+      return;
+    }
+    chunks.push(chunk);
+  });
+  request.on('end', () => {
+    let report;
+    try {
+      report = JSON.parse(Buffer.concat(chunks).toString('utf8'));
+    } catch (error) {
+      response.writeHead(400).end();
+      return;
+    }
+    response.writeHead(204).end();
+    onReport(report);
+  });
+}
+
+// Resolves to the listening server once it accepts connections. Without onReport, a page's
+// report is refused like any other POST.
+function serve(directory, port, onReport = null) {
   const root = path.resolve(directory);
   const server = http.createServer((request, response) => {
-    let name = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+    let name;
+    try {
+      name = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+    } catch (error) {
+      response.writeHead(400).end();  // a malformed address, such as a lone '%'
+      return;
+    }
+    if (request.method === 'POST' && name === '/report' && onReport) {
+      receiveReport(request, response, onReport);
+      return;
+    }
     if (name.endsWith('/')) name += 'index.html';
     const file = path.resolve(root, '.' + name);
     const type = kTypes[path.extname(file)];

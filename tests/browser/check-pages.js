@@ -1,13 +1,21 @@
-// The browser leg: serves the web pages on 127.0.0.1, opens them in headless Chromium and drives
-// it over the DevTools protocol, through a pipe: no debugging port, no npm packages.
+// The browser leg: serves the web pages on 127.0.0.1 and opens them in headless Chromium, then in
+// headless Firefox. No npm packages, and no browser is downloaded: Debian's are used.
 //
-//   node check-pages.js <web directory> <native OrvelDemo> [--screenshot <png>]
+//   node check-pages.js <web directory> <native OrvelDemo> [--browser chromium|firefox]
+//                       [--screenshot <png>]
 //
-// It checks that the golden workload gives the golden digest in the browser, and that the demo
-// page draws the default mesh and files picked from examples/tests with the digest, the picture
-// and the messages of the native demo on the same files. Any exception, console error or crash in
-// a page or its worker, and a time-out, fail the run. It prints what the pages printed, and stops
-// the server and the browser whatever happens.
+// Chromium is driven over the DevTools protocol, through a pipe (no debugging port): the golden
+// workload must give the golden digest, and the demo page must draw the default mesh and files
+// picked from examples/tests with the digest, the picture and the messages of the native demo on
+// the same files. Any exception, console error or crash in a page or its worker fails the run.
+// Firefox is not driven: it opens the pages with ?report, and they post their outcome to the
+// server (examples/web/report.js), the golden workload's exit status and the default mesh's
+// drawing, which are checked as in Chromium.
+//
+// Each step has a time-out of its own, counted from when the step starts, and the message of a
+// step that runs out names it. The run prints what the pages printed, and stops the server and
+// the browsers whatever happens. --screenshot saves a picture of the demo page in Chromium once
+// the default mesh is drawn.
 'use strict';
 
 const {spawn, spawnSync} = require('child_process');
@@ -17,6 +25,7 @@ const path = require('path');
 const {serve} = require('../../examples/web/serve.js');
 
 const kSourceDir = path.resolve(__dirname, '../..');
+const kDefaultMesh = path.join(kSourceDir, 'examples/meshes/trefoil.obj');
 // Files the demo page's picker takes, checked against the native demo: faces, a byte-order mark
 // with CRLF and continued lines, a 0 byte, and an index out of range.
 const kPickedFiles = [
@@ -25,17 +34,40 @@ const kPickedFiles = [
   'examples/tests/zero-byte.obj',
   'examples/tests/bad/index-out-of-range.obj',
 ];
-const kTimeoutMs = 90000;
+// A step (a browser starting, a page loading and giving its result) takes a second or two on a
+// quiet machine; on a loaded one, with builds beside it, many times that.
+const kStepTimeoutMs = 60000;
+// How long a browser has to close before it is killed.
+const kCloseTimeoutMs = 5000;
 const kChromiumFlags = [
   '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync',
   '--remote-debugging-pipe',
 ];
+// A fresh profile, its preferences in firefox-user.js; -no-remote keeps it apart from any
+// Firefox already running.
+const kFirefoxFlags = ['-headless', '-no-remote'];
+
+// Runs `action` and settles as its promise does, or fails when it has not settled within
+// kStepTimeoutMs, saying what it was waiting for.
+function step(waitingFor, action) {
+  let timer;
+  const late = new Promise((resolve, reject) => {
+    timer = setTimeout(() => reject(new Error(`timed out after ${kStepTimeoutMs / 1000} s ` +
+                                              `waiting for ${waitingFor}`)),
+                       kStepTimeoutMs);
+  });
+  return Promise.race([action(), late]).finally(() => clearTimeout(timer));
+}
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // One connection to the browser: commands with their answers, and events.
 class DevTools {
   constructor(input, output) {
     this.input = input;
+    // Writing to a browser that has gone fails; its exit says so (Browser.ended).
+    input.on('error', () => {});
     this.nextId = 1;
     this.waiting = new Map();
     this.listeners = new Set();
@@ -188,7 +220,7 @@ function nativeDrawing(demo, file, scratch) {
   const picture = path.join(scratch, 'native.svg');
   fs.rmSync(picture, {force: true});
   const run = spawnSync(demo, [path.basename(file), picture],
-                        {cwd: path.dirname(file), encoding: 'utf8'});
+                        {cwd: path.dirname(file), encoding: 'utf8', timeout: kStepTimeoutMs});
   if (run.error) throw new Error(`${demo}: ${run.error.message}`);
   if (run.status !== 0) return {error: run.stderr.trim().replace(/^OrvelDemo: /, '')};
   const [, counts] = /^mesh: .* \((.*)\)$/m.exec(run.stdout);
@@ -207,107 +239,235 @@ function difference(page, native) {
   return page.svg === native.svg ? '' : 'the picture differs from the native one';
 }
 
-async function check(devTools, base, demo, screenshot, scratch, faults) {
-  const results = [];
-  const report = (passed, text) => {
-    results.push(passed);
-    console.log(`${passed ? 'ok  ' : 'FAIL'} ${text}`);
-  };
+// How a page shows a drawing: its counts and digest, or its error.
+function shown(drawing) {
+  return drawing.error || `(${drawing.counts}) fnv1a64 ${drawing.digest}`;
+}
 
-  const golden = await Page.open(devTools, faults);
-  await golden.navigate(`${base}/golden.html`);
-  const status = await golden.evaluate('window.orvelExit');
+// The demo page's drawing of the default mesh against the digest the page names as the native
+// demo's, and against the native demo's own drawing: [passed, what the check says].
+function checkDefaultDrawing(drawing, shownNativeDigest, native) {
+  const problem = drawing.digest === shownNativeDigest ? difference(drawing, native)
+                                                       : `expected ${shownNativeDigest}`;
+  return [!problem, `index.html: ${drawing.name} ${shown(drawing)}: ` +
+                        (problem || 'as native, the same picture')];
+}
+
+// The first value given for each key, to wait for before or after it comes.
+class FirstOf {
+  constructor() {
+    this.entries = new Map();
+  }
+
+  entry(key) {
+    if (!this.entries.has(key)) {
+      let resolve;
+      const promise = new Promise((settle) => (resolve = settle));
+      this.entries.set(key, {promise, resolve});
+    }
+    return this.entries.get(key);
+  }
+
+  give(key, value) {
+    this.entry(key).resolve(value);  // a later value changes nothing
+  }
+
+  wait(key) {
+    return this.entry(key).promise;
+  }
+}
+
+// Browsers still running: whatever ends this process ends them.
+const running = new Set();
+process.on('exit', () => {
+  for (const browser of running) browser.stop();
+});
+for (const signal of ['SIGINT', 'SIGTERM']) process.on(signal, () => process.exit(1));
+
+// A browser in a process group of its own, so that stop() ends it with every process it started,
+// and with its home in `home`, so that it leaves no file in the user's.
+class Browser {
+  constructor(name, command, args, {home, stdio = ['ignore', 'ignore', 'pipe'], env = {}}) {
+    this.name = name;
+    this.process = spawn(command, args,
+                         {stdio, detached: true, env: {...process.env, HOME: home, ...env}});
+    this.log = '';
+    this.process.stderr.on('data', (chunk) => (this.log += chunk));
+    this.exited = new Promise((resolve) => {
+      this.process.once('exit', (code, signal) => resolve(signal ?? code));
+      this.process.once('error', (error) => resolve(error.message));  // not installed, say
+    });
+    running.add(this);
+  }
+
+  // Fails when the browser ends, which it does not by itself.
+  ended() {
+    return this.exited.then((how) => {
+      throw new Error(`${this.name} ended (${how}) before the checks did:\n${this.log}`);
+    });
+  }
+
+  stop() {
+    running.delete(this);
+    try {
+      process.kill(-this.process.pid, 'SIGKILL');
+    } catch (error) {
+      // already gone
+    }
+  }
+}
+
+// Chromium, driven over the DevTools protocol: the golden workload, the demo page's default mesh
+// and the files picked through it.
+async function checkChromium(context, report) {
+  const chromium = new Browser(
+      'Chromium', 'chromium',
+      [...kChromiumFlags, `--user-data-dir=${path.join(context.scratch, 'chromium')}`],
+      {home: context.scratch, stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe']});
+  const devTools = new DevTools(chromium.process.stdio[3], chromium.process.stdio[4]);
+  const faults = [];
+  try {
+    await Promise.race([checkChromiumPages(devTools, context, faults, report), chromium.ended()]);
+  } finally {
+    // Chromium also ends by itself when its pipe closes, as this process ends.
+    devTools.send('Browser.close').catch(() => {});
+    await Promise.race([chromium.exited, sleep(kCloseTimeoutMs)]);
+    chromium.stop();
+    for (const fault of faults) report(false, fault);
+  }
+}
+
+async function checkChromiumPages(devTools, {base, demo, native, scratch, screenshot}, faults,
+                                  report) {
+  await step('Chromium to start', () => devTools.send('Browser.getVersion'));
+
+  const status = await step("golden.html's exit status", async () => {
+    const golden = await Page.open(devTools, faults);
+    await golden.navigate(`${base}/golden.html`);
+    const exitStatus = await golden.evaluate('window.orvelExit');
+    await golden.close();
+    return exitStatus;
+  });
   report(status === 0, `golden.html: exit status ${status}`);
-  await golden.close();
 
-  const page = await Page.open(devTools, faults);
-  await page.navigate(`${base}/`);
-  const first = await page.drawing(0);
-  const expected = await page.evaluate(`document.getElementById('native-digest').dataset.digest`);
-  const mesh = path.join(kSourceDir, 'examples/meshes/trefoil.obj');
-  const native = nativeDrawing(demo, mesh, scratch);
-  const firstDifference =
-      first.digest === expected ? difference(first, native) : `expected ${expected}`;
-  report(!firstDifference, `index.html: ${first.name} (${first.counts}) fnv1a64 ${first.digest}: ` +
-                               (firstDifference || 'as native, the same picture'));
+  const [page, first, expected] = await step('index.html to draw the default mesh', async () => {
+    const opened = await Page.open(devTools, faults);
+    await opened.navigate(`${base}/`);
+    return [opened, await opened.drawing(0),
+            await opened.evaluate(`document.getElementById('native-digest').dataset.digest`)];
+  });
+  report(...checkDefaultDrawing(first, expected, native));
   if (screenshot) {
-    const {data} = await page.send('Page.captureScreenshot', {format: 'png'});
-    fs.writeFileSync(screenshot, Buffer.from(data, 'base64'));
+    await step('the screenshot', async () => {
+      await page.evaluate(`document.getElementById('picture').decode()`);  // the picture shown
+      const {data} = await page.send('Page.captureScreenshot', {format: 'png'});
+      fs.writeFileSync(screenshot, Buffer.from(data, 'base64'));
+    });
   }
 
   for (const [index, name] of kPickedFiles.entries()) {
     const file = path.join(kSourceDir, name);
-    await page.pick(file);
-    const drawing = await page.drawing(index + 1);
+    const drawing = await step(`index.html to draw picked ${name}`, async () => {
+      await page.pick(file);
+      return page.drawing(index + 1);
+    });
     const problem = difference(drawing, nativeDrawing(demo, file, scratch));
-    const shown = drawing.error || `(${drawing.counts}) fnv1a64 ${drawing.digest}`;
-    report(!problem, `picked ${name}: ${shown}: ${problem || 'as native'}`);
+    report(!problem, `picked ${name}: ${shown(drawing)}: ${problem || 'as native'}`);
   }
-  return results;
 }
+
+// Firefox, which nothing drives: it opens the pages with ?report, and they post their outcome,
+// the golden workload's exit status and the default mesh's drawing.
+async function checkFirefox({base, native, scratch, requests, reports}, report) {
+  const profile = path.join(scratch, 'firefox');
+  fs.mkdirSync(profile);
+  fs.copyFileSync(path.join(__dirname, 'firefox-user.js'), path.join(profile, 'user.js'));
+  const firefox = new Browser(
+      'Firefox', 'firefox-esr',
+      [...kFirefoxFlags, '-profile', profile, `${base}/golden.html?report`,
+       `${base}/index.html?report`],
+      {home: scratch, env: {MOZ_REMOTE_SETTINGS_DEVTOOLS: '1'}});
+  // A page's report: its request counts from Firefox's start, the report from the request.
+  const outcome = async (page) => {
+    await step(`Firefox to ask for ${page}`, () => requests.wait(`/${page}`));
+    return step(`${page}'s report`, () => reports.wait(`/${page}`));
+  };
+  try {
+    const [golden, demo] = await Promise.race(
+        [Promise.all([outcome('golden.html'), outcome('index.html')]), firefox.ended()]);
+    for (const line of golden.output ?? []) console.log(`  Firefox page: ${line}`);
+    report(golden.status === 0, `golden.html: ${golden.error ?? `exit status ${golden.status}`}`);
+    if (demo.error) {
+      report(false, `index.html: ${demo.error}`);
+    } else {
+      report(...checkDefaultDrawing(demo.drawing, demo.nativeDigest, native));
+    }
+  } finally {
+    firefox.stop();
+  }
+}
+
+const kBrowsers = {chromium: ['Chromium', checkChromium], firefox: ['Firefox', checkFirefox]};
 
 async function main() {
   const args = process.argv.slice(2);
-  const screenshotAt = args.indexOf('--screenshot');
-  const screenshot = screenshotAt >= 0 ? path.resolve(args.splice(screenshotAt, 2)[1]) : null;
-  if (args.length !== 2) {
+  const option = (name) => {
+    const at = args.indexOf(name);
+    return at >= 0 ? args.splice(at, 2)[1] : null;
+  };
+  const screenshot = option('--screenshot');
+  const only = option('--browser');
+  if (args.length !== 2 || (only && !kBrowsers[only]) || (screenshot && only === 'firefox')) {
     console.error('usage: node check-pages.js <web directory> <native OrvelDemo> ' +
-                  '[--screenshot <png>]');
+                  '[--browser chromium|firefox] [--screenshot <png>]\n' +
+                  'The screenshot is Chromium\'s.');
     return 2;
   }
   const [webDir, demo] = args.map((arg) => path.resolve(arg));
 
-  const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'orvel-browser-'));
-  const server = await serve(webDir, 0);
-  const chromium = spawn(
-      'chromium', [...kChromiumFlags, `--user-data-dir=${path.join(scratch, 'profile')}`],
-      {stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'], detached: true});
-  let chromiumLog = '';
-  chromium.stderr.on('data', (chunk) => (chromiumLog += chunk));
-  const exited = new Promise((resolve) => {
-    chromium.once('exit', resolve);
-    chromium.once('error', (error) => resolve(error.message));  // not installed, say
-  });
-  // Whatever ends this process ends the browser, all its processes, with it.
-  const stop = () => {
-    try {
-      process.kill(-chromium.pid, 'SIGKILL');
-    } catch (error) {
-      // already gone
+  let passed = 0;
+  let failed = 0;
+  const reportFor = (browser) => (success, text) => {
+    if (success) {
+      ++passed;
+    } else {
+      ++failed;
     }
+    console.log(`${success ? 'ok  ' : 'FAIL'} ${browser} ${text}`);
   };
-  process.on('exit', stop);
-  for (const signal of ['SIGINT', 'SIGTERM']) process.on(signal, () => process.exit(1));
-
-  const devTools = new DevTools(chromium.stdio[3], chromium.stdio[4]);
-  const faults = [];
-  let results = [];
+  const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'orvel-browser-'));
+  // On any exit, after the browsers are stopped (their handler comes first): they may still be
+  // writing to their profiles as they die, hence the retries.
+  process.on('exit', () => fs.rmSync(scratch, {recursive: true, force: true, maxRetries: 5}));
+  // Pages opened with ?report: when each is asked for, and the first outcome each posts.
+  const requests = new FirstOf();
+  const reports = new FirstOf();
+  const server = await serve(webDir, 0, (outcome) => reports.give(outcome?.page, outcome));
+  server.on('request', (request) => {
+    try {
+      const url = new URL(request.url, 'http://127.0.0.1');
+      if (url.searchParams.has('report')) requests.give(url.pathname);
+    } catch (error) {
+      // not a page's address: the server answers it
+    }
+  });
   try {
-    const base = `http://127.0.0.1:${server.address().port}`;
-    let timer;
-    const timeout = new Promise((resolve, reject) => {
-      timer = setTimeout(() => reject(new Error(`no answer within ${kTimeoutMs / 1000} s`)),
-                         kTimeoutMs);
-    });
-    const gone = exited.then((code) => {
-      throw new Error(`Chromium ended (${code}) before the checks did:\n${chromiumLog}`);
-    });
-    const checks = check(devTools, base, demo, screenshot, scratch, faults);
-    results = await Promise.race([checks, timeout, gone]);
-    clearTimeout(timer);
-  } catch (error) {
-    faults.push(error.message);
+    const context = {
+      base: `http://127.0.0.1:${server.address().port}`,
+      demo,
+      native: nativeDrawing(demo, kDefaultMesh, scratch),
+      scratch,
+      screenshot: screenshot && path.resolve(screenshot),
+      requests,
+      reports,
+    };
+    for (const [name, check] of only ? [kBrowsers[only]] : Object.values(kBrowsers)) {
+      const report = reportFor(name);
+      await check(context, report).catch((error) => report(false, `stopped: ${error.message}`));
+    }
   } finally {
-    await Promise.race([devTools.send('Browser.close'), exited]).catch(() => {});
-    await Promise.race([exited, new Promise((resolve) => setTimeout(resolve, 5000))]);
-    stop();
     server.close();
-    fs.rmSync(scratch, {recursive: true, force: true});
   }
-
-  for (const fault of faults) console.log(`FAIL ${fault}`);
-  const passed = results.filter((result) => result).length;
-  const failed = results.length - passed + faults.length;
   console.log(`browser: ${passed} passed, ${failed} failed`);
   return failed ? 1 : 0;
 }
