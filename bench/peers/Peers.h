@@ -10,6 +10,7 @@
 #include <math/Vector.h>
 
 #include <Eigen/Core>
+#include <Eigen/Geometry>
 #include <glm/glm.hpp>
 
 #if defined(__GNUC__)
@@ -41,7 +42,7 @@ float ToRadians(float degrees);
 namespace Eigen {
 ::Eigen::Matrix4f& Multiply(::Eigen::Matrix4f& self, const ::Eigen::Matrix4f& other);
 ::Eigen::Vector4f Transform(const ::Eigen::Matrix4f& m, const ::Eigen::Vector4f& v);
-::Eigen::Vector3f TransformPoint(const ::Eigen::Matrix4f& m, const ::Eigen::Vector3f& p);
+::Eigen::Vector3f TransformPoint(const ::Eigen::Affine3f& t, const ::Eigen::Vector3f& p);
 float Dot(const ::Eigen::Vector3f& self, const ::Eigen::Vector3f& other);
 ::Eigen::Vector3f& Add(::Eigen::Vector3f& self, const ::Eigen::Vector3f& other);
 float ToRadians(float degrees);
