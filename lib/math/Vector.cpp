@@ -83,7 +83,7 @@ struct Registers {
   }
   // One comparison covers both registers: high's lanes 1 to 3 are zeros.
   bool AnyNaN() const { return _mm_movemask_ps(_mm_cmpunord_ps(high, low)) != 0; }
-  Registers Canonical() const { return {WithCanonicalNaNs(low), WithCanonicalNaNs(high)}; }
+  Registers Canonical() const { return {CanonicalLanes(low), CanonicalLanes(high)}; }
 };
 
 template <typename V, typename Operand, typename Op>

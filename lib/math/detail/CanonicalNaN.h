@@ -15,20 +15,12 @@
 #include "math/detail/ControlRegister.h"
 #include "math/detail/OperandLanes.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 namespace OrvelMath {
 
 constexpr std::uint32_t kCanonicalNaNBits = 0x7FC00000u;
-
-// Writes the canonical NaN over every NaN among `count` floats.
-ORVEL_MATH_COLD inline void CanonicalizeNaNs(float* results, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    if (results[i] != results[i]) std::memcpy(&results[i], &kCanonicalNaNBits, sizeof(float));
-  }
-}
 
 inline float WithCanonicalNaN(float result) {
   if (ORVEL_MATH_LIKELY(result == result)) return result;
@@ -41,7 +33,7 @@ inline float WithCanonicalNaN(float result) {
 
 #if defined(ORVEL_MATH_OPERAND_LANES_SSE2)
 // The canonical NaN in every lane that holds a NaN.
-inline __m128 WithCanonicalNaNs(__m128 lanes) {
+inline __m128 CanonicalLanes(__m128 lanes) {
   const __m128 unordered = _mm_cmpunord_ps(lanes, lanes);
   const __m128 canonical = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(kCanonicalNaNBits)));
   return _mm_or_ps(_mm_andnot_ps(unordered, lanes), _mm_and_ps(unordered, canonical));
@@ -75,12 +67,14 @@ inline bool AnyNaN(const T& results) {
 #endif
 }
 
-// The fix-up for a struct of floats, out of line.
+// The fix-up for a struct of floats, out of line: the canonical NaN over every NaN.
 template <typename T>
 ORVEL_MATH_COLD void CanonicalizeNaNsIn(T& results) {
   float floats[sizeof(T) / sizeof(float)];
   std::memcpy(floats, &results, sizeof floats);
-  CanonicalizeNaNs(floats, sizeof(T) / sizeof(float));
+  for (float& f : floats) {
+    if (f != f) std::memcpy(&f, &kCanonicalNaNBits, sizeof f);
+  }
   std::memcpy(static_cast<void*>(&results), floats, sizeof floats);
 }
 

@@ -147,7 +147,7 @@ struct Simd {
   }
   // The canonical NaN in every lane that holds a NaN.
   static Lanes Canonical(Lanes lanes) {
-    return WithCanonicalNaNs(lanes);
+    return CanonicalLanes(lanes);
   }
 #else
   using Lanes = float32x4_t;
