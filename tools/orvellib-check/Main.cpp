@@ -391,9 +391,8 @@ void PrintJson(const Report& report) {
 
 const char kUsage[] = "usage: orvellib-check [--json]\n";
 const char kHelp[] =
-    "Runs OrvelLib's golden workload in every floating-point state a host can set, and reads a\n"
-    "file back through ReadFromFile: exit status 0 if all is as promised, 1 if not. --json: "
-    "JSON.\n";
+    "Runs OrvelLib's golden workload in every floating-point state a host can set and reads a\n"
+    "file back through ReadFromFile; exit status 0 if all is as promised, else 1. --json: JSON.\n";
 
 }  // namespace
 
