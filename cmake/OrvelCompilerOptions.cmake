@@ -10,10 +10,10 @@
 #
 # orvel_warnings(<target>) turns on the warning set the project keeps clean.
 #
-# orvel_hardening(<target>) hardens a shared library on ELF platforms: every symbol is bound at load
-# time and the relocated data is then made read-only (-z now, -z relro), the link fails on any
-# undefined symbol (-z defs), and functions with local arrays check a stack canary on return
-# (-fstack-protector-strong).
+# orvel_hardening(<target>) hardens a shared library or a program on ELF platforms: every symbol
+# is bound at load time and the relocated data is then made read-only (-z now, -z relro), the link
+# fails on any undefined symbol (-z defs), and functions with local arrays check a stack canary on
+# return (-fstack-protector-strong).
 #
 # orvel_sanitizers(<target> [FUZZER]) instruments a target with the sanitizers listed in
 # ORVELLIB_SANITIZERS. In a fuzzing build (ORVELLIB_BUILD_FUZZERS) every target also gets

@@ -8,23 +8,28 @@
 #   this build mangles them, the (c++) tags resolved, as Debian's own C++ libraries ship them.
 # - The postinst and postrm that CPack writes for a library in /usr/lib only run ldconfig; the
 #   package's ldconfig trigger does that, so they go.
-# Debug-symbols package:
+# Debug-symbols packages (of the runtime package and of orvellib-check):
 # - md5sums lists the files by their paths in the package (CPack writes its staging paths).
-# - /usr/share/doc/<package>-dbgsym links to the runtime package's documentation, which holds
-#   the copyright file; the package depends on that exact version.
+# - /usr/share/doc/<package>-dbgsym links to the documentation of the package it belongs to,
+#   which holds the copyright file; the package depends on that exact version.
 #
 # Inputs, from the CPack configuration: CPACK_PACKAGE_FILES, CPACK_PACKAGE_VERSION,
-# CPACK_DEBIAN_RUNTIME_PACKAGE_NAME, CPACK_ORVEL_SYMBOLS_TEMPLATE and CPACK_ORVEL_LIBRARY (the
-# installed path of the library).
+# CPACK_DEBIAN_RUNTIME_PACKAGE_NAME, CPACK_DEBIAN_CHECK_PACKAGE_NAME (if packaged),
+# CPACK_ORVEL_SYMBOLS_TEMPLATE and CPACK_ORVEL_LIBRARY (the installed path of the library).
 
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
 
 set(runtime "${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME}")
+set(with_debug_symbols "${runtime}")
+if(CPACK_DEBIAN_CHECK_PACKAGE_NAME)
+  string(APPEND with_debug_symbols "|${CPACK_DEBIAN_CHECK_PACKAGE_NAME}")
+endif()
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
   get_filename_component(file_name "${package}" NAME)
-  if(NOT file_name MATCHES "^${runtime}(-dbgsym)?_.*\\.d?deb$")
+  if(NOT file_name MATCHES "^${runtime}_.*\\.deb$" AND
+     NOT file_name MATCHES "^(${with_debug_symbols})-dbgsym_.*\\.ddeb$")
     continue()
   endif()
   set(root "${package}.contents")
@@ -53,8 +58,9 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
       string(APPEND sums "${sum}  ${file}\n")
     endforeach()
     file(WRITE "${root}/DEBIAN/md5sums" "${sums}")
+    string(REGEX REPLACE "-dbgsym_.*" "" owner "${file_name}")  # the package it belongs to
     file(MAKE_DIRECTORY "${root}/usr/share/doc")
-    file(CREATE_LINK "${runtime}" "${root}/usr/share/doc/${runtime}-dbgsym" SYMBOLIC)
+    file(CREATE_LINK "${owner}" "${root}/usr/share/doc/${owner}-dbgsym" SYMBOLIC)
   endif()
 
   execute_process(COMMAND dpkg-deb --root-owner-group --build "${root}" "${package}"

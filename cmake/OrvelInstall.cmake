@@ -46,6 +46,33 @@ install(FILES "${ORVEL_BUILD_INCLUDE_DIR}/OrvelLib/OrvelVersion.h"
 # of them carries the licence as its copyright file (below).
 install(FILES LICENSE DESTINATION "${CMAKE_INSTALL_DOCDIR}" COMPONENT documentation)
 
+# orvellib-check (tools/orvellib-check) in bin/, and its manual page. Beside the DLL it finds the
+# library as it is; elsewhere a run path from its own directory to the library's finds it, as
+# docs/consuming.md has hosts do, except where the library goes to a directory that the loader
+# searches anyway (/usr/lib/<triplet> of the Debian packages, where lintian refuses a run path).
+if(TARGET orvellib-check)
+  set(system_dirs
+    ${CMAKE_PLATFORM_IMPLICIT_LINK_DIRECTORIES} ${CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES})
+  if(NOT WIN32 AND NOT CMAKE_INSTALL_FULL_LIBDIR IN_LIST system_dirs)
+    file(RELATIVE_PATH libdir "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LIBDIR}")
+    if(APPLE)
+      set_target_properties(orvellib-check PROPERTIES INSTALL_RPATH "@loader_path/${libdir}")
+    else()
+      set_target_properties(orvellib-check PROPERTIES INSTALL_RPATH "$ORIGIN/${libdir}")
+    endif()
+  endif()
+  install(TARGETS orvellib-check RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT check)
+  if(UNIX)
+    # Compressed without a name or time stamp, for the same bytes from every build.
+    find_program(ORVEL_GZIP gzip REQUIRED)
+    set(page "${PROJECT_BINARY_DIR}/orvellib-check.1")
+    configure_file(tools/orvellib-check/orvellib-check.1.in "${page}" @ONLY)
+    execute_process(COMMAND "${ORVEL_GZIP}" -9 --no-name --stdout "${page}"
+      OUTPUT_FILE "${page}.gz" COMMAND_ERROR_IS_FATAL ANY)
+    install(FILES "${page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT check)
+  endif()
+endif()
+
 # The CMake package, installed and in the build tree, so that find_package works against an
 # install prefix and against a build directory alike, with the same Orvel::OrvelLib target.
 install(EXPORT OrvelLibTargets
@@ -97,14 +124,20 @@ install(FILES "${PROJECT_BINARY_DIR}/OrvelLib.pc"
 
 # Debian packages, only when OrvelLib is the top-level project (a parent project owns its CPack
 # set-up): `cpack -G DEB` in a build tree gives liborvellib1 (runtime), liborvellib-dev
-# (development) and, from a build with debug information (RelWithDebInfo, as the package preset
-# builds), liborvellib1-dbgsym. They install under CMAKE_INSTALL_PREFIX, which the .pc file
-# names, so configure with -DCMAKE_INSTALL_PREFIX=/usr for packages that belong in /usr.
+# (development), orvellib-check (check) and, from a build with debug information (RelWithDebInfo,
+# as the package preset builds), liborvellib1-dbgsym and orvellib-check-dbgsym. They install
+# under CMAKE_INSTALL_PREFIX, which the .pc file names, so configure with
+# -DCMAKE_INSTALL_PREFIX=/usr for packages that belong in /usr.
 if(NOT PROJECT_IS_TOP_LEVEL)
   return()
 endif()
 set(ORVEL_RUNTIME_PACKAGE "liborvellib${PROJECT_VERSION_MAJOR}")
 set(ORVEL_DEVELOPMENT_PACKAGE "liborvellib-dev")
+set(ORVEL_CHECK_PACKAGE "orvellib-check")
+set(ORVEL_PACKAGED_COMPONENTS RUNTIME DEVELOPMENT)
+if(TARGET orvellib-check)
+  list(APPEND ORVEL_PACKAGED_COMPONENTS CHECK)
+endif()
 set(ORVEL_DEBIAN_DIR "${PROJECT_BINARY_DIR}/debian")
 
 if(UNIX AND NOT APPLE)
@@ -119,7 +152,7 @@ if(UNIX AND NOT APPLE)
     COMMAND_ERROR_IS_FATAL ANY)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
     "${PROJECT_SOURCE_DIR}/CHANGELOG.md")
-  foreach(component IN ITEMS RUNTIME DEVELOPMENT)
+  foreach(component IN LISTS ORVEL_PACKAGED_COMPONENTS)
     string(TOLOWER "${component}" name)
     set(doc "${CMAKE_INSTALL_DATAROOTDIR}/doc/${ORVEL_${component}_PACKAGE}")
     install(FILES LICENSE DESTINATION "${doc}" RENAME copyright
@@ -157,7 +190,7 @@ set(CPACK_PACKAGE_VENDOR "The OrvelLib authors")
 set(CPACK_PACKAGE_CONTACT "The OrvelLib authors <maintainers@orvellib.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
-set(CPACK_COMPONENTS_ALL runtime development)
+string(TOLOWER "${ORVEL_PACKAGED_COMPONENTS}" CPACK_COMPONENTS_ALL)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -172,6 +205,7 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # when the build has some.
 if(CMAKE_BUILD_TYPE MATCHES "^(RelWithDebInfo|Debug)$")
   set(CPACK_DEBIAN_RUNTIME_DEBUGINFO_PACKAGE ON)
+  set(CPACK_DEBIAN_CHECK_DEBUGINFO_PACKAGE ON)
 else()
   set(CPACK_STRIP_FILES ON)
 endif()
@@ -190,6 +224,21 @@ set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "${ORVEL_PACKAGE_ABOUT}
 This package holds the headers, the CMake package (find_package(OrvelLib)
 gives Orvel::OrvelLib) and the pkg-config file.")
+# The check program depends on the very library it was built with. The library is not installed
+# while packaging: dpkg-shlibdeps finds it in the build tree and takes the other dependencies
+# (the C and C++ runtimes) from the system.
+set(CPACK_DEBIAN_CHECK_PACKAGE_NAME "${ORVEL_CHECK_PACKAGE}")
+set(CPACK_DEBIAN_CHECK_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_CHECK_PACKAGE_DEPENDS "${ORVEL_RUNTIME_PACKAGE} (= ${PROJECT_VERSION})")
+get_target_property(library_dir OrvelLib LIBRARY_OUTPUT_DIRECTORY)
+if(NOT library_dir)
+  get_target_property(library_dir OrvelLib BINARY_DIR)
+endif()
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${library_dir}")
+set(CPACK_COMPONENT_CHECK_DESCRIPTION "${ORVEL_PACKAGE_ABOUT}
+This package holds orvellib-check, which runs the library's golden workload
+in every floating-point state a program can set and reads a file back, and
+says whether every result is the promised one.")
 # Read by cmake/OrvelFinishDeb.cmake, which finishes the runtime package after CPack built it.
 set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/OrvelFinishDeb.cmake")
 set(CPACK_ORVEL_SYMBOLS_TEMPLATE "${ORVEL_DEBIAN_DIR}/${ORVEL_RUNTIME_PACKAGE}.symbols")

@@ -8,7 +8,11 @@
 #   installed and run from its install prefix; every host is built twice, once including
 #   <math/...>, once including <OrvelLib/...> with a math/Vector.h of its own on its include path
 #   (the test preset builds them against the build tree and through add_subdirectory);
-# - the Debian packages: contents, lintian, and a host built against them;
+# - orvellib-check, which the install recipe installs beside the library, run from that prefix
+#   and from the spaced one below;
+# - the Debian packages: contents, lintian, and a host built against them; the runtime and check
+#   packages installed on this machine with dpkg, orvellib-check run from /usr/bin, and both
+#   packages purged again;
 # - hardening of the installed library, its ABI against tests/abi (docs/packaging.md's recipe),
 #   and the names that GCC and Clang builds export.
 source "$(dirname "$0")/../common.sh"
@@ -19,7 +23,12 @@ export GIT_CONFIG_COUNT=1 GIT_CONFIG_KEY_0=safe.directory GIT_CONFIG_VALUE_0="${
 export CMAKE_BUILD_PARALLEL_LEVEL=2
 
 work="$(mktemp -d)"
-trap 'rm -rf "${work}"' EXIT
+installed_packages=()  # purged again on any exit
+cleanup() {
+  if ((${#installed_packages[@]})); then dpkg --purge "${installed_packages[@]}" >/dev/null; fi
+  rm -rf "${work}"
+}
+trap cleanup EXIT
 git clone --quiet "${PWD}" "${work}/src"
 commit="$(git rev-parse HEAD)"
 git -C "${work}/src" checkout --quiet --detach "${commit}"
@@ -73,6 +82,29 @@ pkg_config_hosts() {
   unset PKG_CONFIG_PATH
 }
 
+# run_check <name> <program> <regex of the library file>: orvellib-check passes, having loaded
+# that library (it names the file with links resolved), and its --json report is one JSON object
+# that says so.
+cat >"${work}/read-report.cmake" <<'EOF'
+file(READ "${REPORT}" report)
+string(JSON result GET "${report}" result)
+string(JSON states LENGTH "${report}" states)
+string(JSON library GET "${report}" library_file)
+message("${result}, ${states} states, ${library}")
+if(NOT result STREQUAL "pass")
+  message(FATAL_ERROR "${report}")
+endif()
+EOF
+run_check() {
+  local output
+  output="$("$2")" || { echo "${output}"; exit 1; }
+  grep -q "^library file: *$3$" <<<"${output}" || { echo "${output}"; exit 1; }
+  "$2" --json >"${work}/report.json"
+  output="$(cmake -D REPORT="${work}/report.json" -P "${work}/read-report.cmake" 2>&1)" ||
+    { echo "${output}"; exit 1; }
+  echo "orvellib-check $1: ${output}"
+}
+
 # recipe <file> <name>: the block marked "consumer-stage: <name>" in <file> of the clone.
 recipe() {
   doc_recipe "${src}/$1" "consumer-stage: $2"
@@ -99,6 +131,9 @@ run_app() {
 run_app pkg-config "${home}" "$(recipe README.md pkg-config)"
 prefix="${home}/.local"
 cmp "${src}/LICENSE" "${prefix}/share/doc/OrvelLib/LICENSE"
+test -f "${prefix}/share/man/man1/orvellib-check.1.gz"
+run_check "installed by the README" "${prefix}/bin/orvellib-check" \
+  "$(realpath "${prefix}")/lib/libOrvelLib\.so\.1\.0\.0"
 
 # docs/consuming.md: the same program with find_package against that install, and with
 # add_subdirectory from a copy of the source, installed and run from its install prefix.
@@ -141,6 +176,8 @@ configure_and_install "${work}/build-spaced" -D CMAKE_INSTALL_PREFIX="${spaced}/
 cmake_hosts find_package-spaced "${consumers}/find_package" \
   -D OrvelLib_DIR="${spaced}/libraries/cmake/OrvelLib"
 pkg_config_hosts pkg-config-spaced "${spaced}/libraries/pkgconfig"
+run_check "in the spaced prefix" "${spaced}/prefix/bin/orvellib-check" \
+  "$(realpath "${spaced}")/libraries/libOrvelLib\.so\.1\.0\.0"
 
 # A host that fetches OrvelLib from the clone, with BUILD_SHARED_LIBS=OFF as many projects set
 # it, installed and run from its install prefix, which then holds the runtime library alone.
@@ -169,7 +206,9 @@ packages="${src}/build/package"
 runtime_deb="$(ls "${packages}"/liborvellib1_*.deb)"
 dev_deb="$(ls "${packages}"/liborvellib-dev_*.deb)"
 dbgsym_ddeb="$(ls "${packages}"/liborvellib1-dbgsym_*.ddeb)"
-for deb in "${runtime_deb}" "${dev_deb}" "${dbgsym_ddeb}"; do
+check_deb="$(ls "${packages}"/orvellib-check_*.deb)"
+check_dbgsym_ddeb="$(ls "${packages}"/orvellib-check-dbgsym_*.ddeb)"
+for deb in "${runtime_deb}" "${dev_deb}" "${dbgsym_ddeb}" "${check_deb}" "${check_dbgsym_ddeb}"; do
   echo "--- $(basename "${deb}")"
   dpkg-deb -f "${deb}" Package Version Architecture Depends
   dpkg-deb -c "${deb}" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }' |
@@ -195,6 +234,10 @@ expect_in "${dev_deb}" '/usr/include/OrvelLib/OrvelVersion\.h$'
 expect_in "${dev_deb}" '/usr/lib/.*/cmake/OrvelLib/OrvelLibConfig\.cmake$'
 expect_in "${dev_deb}" '/usr/lib/.*/pkgconfig/OrvelLib\.pc$'
 expect_in "${dbgsym_ddeb}" '/usr/lib/debug/\.build-id/.*\.debug$'
+expect_in "${check_deb}" '/usr/bin/orvellib-check$'
+expect_in "${check_deb}" '/usr/share/man/man1/orvellib-check\.1\.gz$'
+expect_in "${check_deb}" '/usr/share/doc/orvellib-check/copyright$'
+expect_in "${check_dbgsym_ddeb}" '/usr/lib/debug/\.build-id/.*\.debug$'
 # expect_not_in <package> <regex>: the package lists no path matching the regex.
 expect_not_in() {
   local listing
@@ -206,9 +249,25 @@ expect_not_in "${runtime_deb}" '/usr/share/doc/OrvelLib/'
 expect_not_in "${dev_deb}" '/usr/share/doc/OrvelLib/'
 test "$(dpkg-deb --ctrl-tarfile "${runtime_deb}" | tar -xO ./shlibs)" = \
   "libOrvelLib 1 liborvellib1 (>= 1.0.0)"
+# The check program checks the very library it was built with.
+dpkg-deb -f "${check_deb}" Depends | grep -q '^liborvellib1 (= 1\.0\.0), '
 echo "--- lintian"
-lintian --fail-on error "${runtime_deb}" "${dev_deb}" "${dbgsym_ddeb}"
+lintian --fail-on error "${runtime_deb}" "${dev_deb}" "${dbgsym_ddeb}" "${check_deb}" \
+  "${check_dbgsym_ddeb}"
 echo "lintian: no errors"
+
+# The packages on this machine, as a user installs them to check it; purged again afterwards.
+for package in liborvellib1 orvellib-check; do
+  if dpkg-query -W -f='${Status}' "${package}" 2>/dev/null | grep -q 'ok installed'; then
+    echo "${package} is installed on this machine: this stage installs and purges it" >&2
+    exit 1
+  fi
+done
+installed_packages=(orvellib-check liborvellib1)
+dpkg -i "${runtime_deb}" "${check_deb}" >/dev/null
+run_check "from the packages" /usr/bin/orvellib-check '/usr/lib/.*/libOrvelLib\.so\.1\.0\.0'
+dpkg --purge "${installed_packages[@]}" >/dev/null
+installed_packages=()
 
 dpkg-deb -x "${runtime_deb}" "${work}/root"
 dpkg-deb -x "${dev_deb}" "${work}/root"
