@@ -5,6 +5,10 @@
 #include "math/detail/CanonicalNaN.h"
 #include "math/detail/FloatEnvironment.h"
 
+#if defined(ORVEL_MATH_KERNELS_AT_LOAD)
+#include "math/detail/ChosenAtLoad.h"
+#endif
+
 namespace OrvelMath {
 namespace {
 
@@ -127,54 +131,86 @@ void ScaleInPlace(V& self, float s) {
   Lanewise(self, s, [](auto c, auto scale) { return c * scale; });
 }
 
+// The operations of one vector type, with the environment guard on one common path (kAsked: the
+// path asked of the CPU by the first call). Each runs its arithmetic, comparisons included
+// (denormals-are-zero would make a denormal equal 0), in the default floating-point environment.
+template <typename V, Environment::Path kPath>
+struct Operations {
+  template <std::uint32_t kLeast, typename Compute, typename... Operands>
+  static auto InDefaultEnvironment(Compute compute, const Operands&... operands) {
+    return Environment::InDefaultEnvironment<kLeast, false, kPath>(compute, operands...);
+  }
+
+  static V& Add(V& self, const V& other) {
+    InDefaultEnvironment<Environment::Least::kForSums>([&] { AddInPlace(self, other); }, self,
+                                                       other);
+    return self;
+  }
+  static V& Subtract(V& self, const V& other) {
+    InDefaultEnvironment<Environment::Least::kForSums>([&] { SubtractInPlace(self, other); }, self,
+                                                       other);
+    return self;
+  }
+  static V& Multiply(V& self, float s) {
+    InDefaultEnvironment<Environment::Least::kForScaling>([&self, s] { ScaleInPlace(self, s); },
+                                                          self, s);
+    return self;
+  }
+  static float DotProduct(V& self, const V& other) {
+    return InDefaultEnvironment<Environment::Least::kForProducts>(
+        [&] { return Components<V>::Dot(self, other); }, self, other);
+  }
+  static V AddAssign(V& self, const V& other) { return Add(self, other); }
+  static V SubtractAssign(V& self, const V& other) { return Subtract(self, other); }
+  static V MultiplyAssign(V& self, float s) { return Multiply(self, s); }
+  static bool Equal(V& self, const V& other) {
+    return InDefaultEnvironment<Environment::Least::kForComparisons>(
+        [&] { return Components<V>::AllEqual(self, other); }, self, other);
+  }
+  static bool NotEqual(V& self, const V& other) { return !Equal(self, other); }
+};
+
 }  // namespace
 
 // Constructors and copy assignment are defined in Vector.h. The three types share every other
-// operation; one definition serves all of them. Each runs its arithmetic, comparisons included
-// (denormals-are-zero would make a denormal equal 0), in the default floating-point environment.
-// The library binds its own calls directly, so the compound operators calling Add, Subtract and
-// Multiply cost no call through the PLT.
-#define ORVEL_DEFINE_VECTOR_OPERATIONS(V)                                          \
-  V& V::Add(const V& other) {                                                      \
-    Environment::InDefaultEnvironment<Environment::Least::kForSums>(               \
-        [&] { AddInPlace(*this, other); }, *this, other);                          \
-    return *this;                                                                  \
-  }                                                                                \
-  V& V::Subtract(const V& other) {                                                 \
-    Environment::InDefaultEnvironment<Environment::Least::kForSums>(               \
-        [&] { SubtractInPlace(*this, other); }, *this, other);                     \
-    return *this;                                                                  \
-  }                                                                                \
-  V& V::Multiply(float s) {                                                        \
-    Environment::InDefaultEnvironment<Environment::Least::kForScaling>(            \
-        [this, s] { ScaleInPlace(*this, s); }, *this, s);                          \
-    return *this;                                                                  \
-  }                                                                                \
-  float V::DotProduct(const V& other) {                                            \
-    return Environment::InDefaultEnvironment<Environment::Least::kForProducts>(    \
-        [&] { return Components<V>::Dot(*this, other); }, *this, other);           \
-  }                                                                                \
-  V V::operator+=(const V& other) {                                                \
-    return Add(other);                                                             \
-  }                                                                                \
-  V V::operator-=(const V& other) {                                                \
-    return Subtract(other);                                                        \
-  }                                                                                \
-  V V::operator*=(float s) {                                                       \
-    return Multiply(s);                                                            \
-  }                                                                                \
-  bool V::operator==(const V& other) {                                             \
-    return Environment::InDefaultEnvironment<Environment::Least::kForComparisons>( \
-        [&] { return Components<V>::AllEqual(*this, other); }, *this, other);      \
-  }                                                                                \
-  bool V::operator!=(const V& other) {                                             \
-    return !(*this == other);                                                      \
+// member; one definition serves all of them. ORVEL_VECTOR_MEMBERS lists them, each with the
+// Operations function that does its work.
+#define ORVEL_VECTOR_MEMBERS(V, MEMBER)                                      \
+  MEMBER(V, Add, V& V::Add(const V& other), (*this, other))                  \
+  MEMBER(V, Subtract, V& V::Subtract(const V& other), (*this, other))        \
+  MEMBER(V, Multiply, V& V::Multiply(float s), (*this, s))                   \
+  MEMBER(V, DotProduct, float V::DotProduct(const V& other), (*this, other)) \
+  MEMBER(V, AddAssign, V V::operator+=(const V& other), (*this, other))      \
+  MEMBER(V, SubtractAssign, V V::operator-=(const V& other), (*this, other)) \
+  MEMBER(V, MultiplyAssign, V V::operator*=(float s), (*this, s))            \
+  MEMBER(V, Equal, bool V::operator==(const V& other), (*this, other))       \
+  MEMBER(V, NotEqual, bool V::operator!=(const V& other), (*this, other))
+
+#if defined(ORVEL_MATH_KERNELS_AT_LOAD)
+// Each member is chosen when the library is loaded (ChosenAtLoad.h), by the resolver
+// OrvelMathResolve<type><operation>.
+#define ORVEL_VECTOR_MEMBER(V, Operation, declaration, arguments)                               \
+  extern "C" ORVEL_MATH_RESOLVER decltype(&Operations<V, Environment::Path::kAsked>::Operation) \
+      OrvelMathResolve##V##Operation() {                                                        \
+    return ForThisCpu(&Operations<V, Environment::Path::kStateProbe>::Operation,                \
+                      &Operations<V, Environment::Path::kRoundingProbe>::Operation,             \
+                      &Operations<V, Environment::Path::kControlRegister>::Operation);          \
+  }                                                                                             \
+  ORVEL_MATH_CHOSEN_AT_LOAD(declaration, "OrvelMathResolve" #V #Operation)
+#else
+// The library binds its own calls directly, so the compound operators cost no call through the
+// PLT: they call Operations, not the exported members.
+#define ORVEL_VECTOR_MEMBER(V, Operation, declaration, arguments)         \
+  declaration {                                                           \
+    return Operations<V, Environment::Path::kAsked>::Operation arguments; \
   }
+#endif
 
-ORVEL_DEFINE_VECTOR_OPERATIONS(Vector2f)
-ORVEL_DEFINE_VECTOR_OPERATIONS(Vector3f)
-ORVEL_DEFINE_VECTOR_OPERATIONS(Vector4f)
+ORVEL_VECTOR_MEMBERS(Vector2f, ORVEL_VECTOR_MEMBER)
+ORVEL_VECTOR_MEMBERS(Vector3f, ORVEL_VECTOR_MEMBER)
+ORVEL_VECTOR_MEMBERS(Vector4f, ORVEL_VECTOR_MEMBER)
 
-#undef ORVEL_DEFINE_VECTOR_OPERATIONS
+#undef ORVEL_VECTOR_MEMBER
+#undef ORVEL_VECTOR_MEMBERS
 
 }  // namespace OrvelMath

@@ -4,9 +4,10 @@
 # masking what the CPU has, and under qemu-x86_64 as CPUs without what this one has, where an
 # instruction the model lacks kills the program: a Core 2 (Conroe: no SSE4.1), a Nehalem (SSE4.1,
 # no AVX) and a Haswell (AVX2, no AVX-512). Each run first asks glibc what it finds usable there
-# (ld.so --list-diagnostics, whatever the mask or the model did), which says the probes the guard
-# must settle on, and a probe program reads the library's own choice after a few calls: a guard
-# that never settles takes the slow path on every call, with the right bits.
+# (ld.so --list-diagnostics, whatever the mask or the model did), which says the path every
+# exported operation must enter, and a probe reads the entry the dynamic linker picked for each:
+# a wrong choice either dies of an instruction the CPU lacks or, on a slower path, gives the right
+# bits and would go unnoticed otherwise.
 # Inputs: HOST_TESTS and LIBRARY_TESTS (the test programs), LIBRARY, PROBE, NM, and QEMU (empty
 # where qemu-x86_64 is not installed or the tests are built for a newer CPU).
 
@@ -16,11 +17,17 @@ set(qemu_filter
   "--gtest_filter=GoldenDigest.IsTheSameOnEveryTarget:HostEnvironment*:FlushBounds.*")
 set(loader /lib64/ld-linux-x86-64.so.2)
 
-execute_process(COMMAND "${NM}" --demangle "${LIBRARY}" OUTPUT_VARIABLE symbols)
-if(NOT symbols MATCHES "\n([0-9a-f]+) [bBdD] OrvelMath::Environment::probes\n")
-  message(FATAL_ERROR "${LIBRARY} has no OrvelMath::Environment::probes")
+# Every exported operation is an indirect function; the entries are named by the path they are on.
+execute_process(COMMAND "${NM}" --dynamic --defined-only "${LIBRARY}" OUTPUT_VARIABLE exported)
+string(REGEX MATCHALL "[0-9a-f]+ i [^\n]+" chosen "${exported}")
+list(TRANSFORM chosen REPLACE "^[0-9a-f]+ i " "")
+list(LENGTH chosen count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "${LIBRARY} exports no indirect functions")
 endif()
-set(probes_offset "${CMAKE_MATCH_1}")
+execute_process(COMMAND "${NM}" --demangle --defined-only "${LIBRARY}" OUTPUT_VARIABLE symbols)
+set(path_names "the control register" "the SSE4.1 rounding probe with the operand check"
+  "the AVX-512 state probe")
 
 # run(<name> <tunables> <test filter> [<emulator and its arguments>...])
 function(run name tunables filter)
@@ -41,23 +48,33 @@ function(run name tunables filter)
   math(EXPR sse41 "(${leaf1_ecx} >> 19) & 1")
   math(EXPR avx "(${leaf1_ecx} >> 28) & 1")
   math(EXPR avx512 "(${leaf7_ebx} >> 16) & 1")
-  if(avx512 AND avx)
-    set(expected 2)
-    set(path "the AVX-512 state probe")
+  # Path values as in lib/math/detail/EnvironmentProbes.h: 1 register, 2 rounding, 3 state.
+  if(avx512 AND avx AND sse41)
+    set(expected 3)
   elseif(sse41)
-    set(expected 1)
-    set(path "the SSE4.1 rounding probe with the operand check")
+    set(expected 2)
   else()
-    set(expected -1)
-    set(path "reads of MXCSR")
+    set(expected 1)
   endif()
+  math(EXPR index "${expected} - 1")
+  list(GET path_names ${index} path)
 
-  execute_process(COMMAND ${env} "${PROBE}" "${LIBRARY}" "${probes_offset}"
-    OUTPUT_VARIABLE probes OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
-  if(NOT status EQUAL 0 OR NOT probes STREQUAL expected)
-    message(FATAL_ERROR "${name}: glibc reports SSE4.1 ${sse41}, AVX ${avx}, AVX-512F "
-      "${avx512}, so the guard should settle on probes ${expected} (${path}); it has ${probes}")
+  execute_process(COMMAND ${env} "${PROBE}" "${LIBRARY}" ${chosen}
+    OUTPUT_VARIABLE entries RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${name}: the probe failed")
   endif()
+  string(REGEX MATCHALL "[0-9a-f]+ [^\n]+" entries "${entries}")
+  foreach(entry IN LISTS entries)
+    string(REGEX MATCH "^([0-9a-f]+) (.*)$" _ "${entry}")
+    set(symbol "${CMAKE_MATCH_2}")
+    string(REGEX MATCH "\n${CMAKE_MATCH_1} [tTwW] [^\n]*Environment::Path\\)([0-9])" _ "\n${symbols}")
+    if(NOT CMAKE_MATCH_1 STREQUAL expected)
+      message(FATAL_ERROR "${name}: glibc reports SSE4.1 ${sse41}, AVX ${avx}, AVX-512F "
+        "${avx512}, so ${symbol} should enter its copy for ${path}; it enters path "
+        "'${CMAKE_MATCH_1}'")
+    endif()
+  endforeach()
   foreach(tests IN ITEMS "${HOST_TESTS}" "${LIBRARY_TESTS}")
     execute_process(COMMAND ${env} "${tests}" "${filter}"
       RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -65,7 +82,7 @@ function(run name tunables filter)
       message(FATAL_ERROR "${name}, through ${path}: the tests failed (${status}):\n${output}")
     endif()
   endforeach()
-  message(STATUS "${name}: through ${path}, the tests pass")
+  message(STATUS "${name}: ${count} operations enter ${path}, and the tests pass")
   set_property(GLOBAL APPEND PROPERTY paths_run "${path}")
 endfunction()
 
@@ -81,8 +98,7 @@ else()
 endif()
 
 get_property(paths_run GLOBAL PROPERTY paths_run)
-foreach(path IN ITEMS "the AVX-512 state probe" "the SSE4.1 rounding probe with the operand check"
-                      "reads of MXCSR")
+foreach(path IN LISTS path_names)
   list(FIND paths_run "${path}" index)
   if(index EQUAL -1)
     message(STATUS "not run on this machine: ${path}")

@@ -16,9 +16,18 @@ endif()
 # Linux lists avx among a CPU's flags only when the kernel saves the AVX registers.
 file(STRINGS /proc/cpuinfo avx_flags REGEX "^flags[ \t]*:.* avx( |$)" LIMIT_COUNT 1)
 
+# The matrix members, as exported and as named here.
+set(member_symbols
+  _ZN9OrvelMath7Matrix48MultiplyERKS0_ _ZN9OrvelMath7Matrix4mLERKS0_
+  _ZNK9OrvelMath7Matrix48MultiplyERKNS_8Vector4fE _ZNK9OrvelMath7Matrix48MultiplyERKNS_8Vector3fE)
+set(member_names
+  "Matrix4::Multiply(const Matrix4&)" "Matrix4::operator*=(const Matrix4&)"
+  "Matrix4::Multiply(const Vector4f&)" "Matrix4::Multiply(const Vector3f&)")
+
 function(check_run name tunables expected)
   execute_process(
     COMMAND "${CMAKE_COMMAND}" -E env "GLIBC_TUNABLES=${tunables}" "${PROBE}" "${LIBRARY}"
+      ${member_symbols}
     OUTPUT_VARIABLE entries
     RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
@@ -27,8 +36,10 @@ function(check_run name tunables expected)
   string(REGEX MATCHALL "[0-9a-f]+ [^\n]+" entries "${entries}")
   foreach(entry IN LISTS entries)
     string(REGEX MATCH "^([0-9a-f]+) (.*)$" _ "${entry}")
-    set(member "${CMAKE_MATCH_2}")
-    string(REGEX MATCH "\n${CMAKE_MATCH_1} [tT] ([^\n]*)" _ "\n${symbols}")
+    set(offset "${CMAKE_MATCH_1}")
+    list(FIND member_symbols "${CMAKE_MATCH_2}" index)
+    list(GET member_names ${index} member)
+    string(REGEX MATCH "\n${offset} [tT] ([^\n]*)" _ "\n${symbols}")
     set(function "${CMAKE_MATCH_1}")
     if(function MATCHES "Avx")
       set(set Avx)

@@ -18,10 +18,29 @@
 // Both are asm: a compiler folds the rounding of constants as if the mode were the default. kVex
 // picks the AVX encoding, for code compiled for AVX: there a legacy SSE instruction after 256-bit
 // ones stalls some CPUs.
+//
+// Which probes a CPU runs makes the guard's common path on it (Path). Where the build chooses code
+// when the library is loaded (ORVEL_MATH_KERNELS_AT_LOAD), every operation has a copy per path and
+// the dynamic linker enters the one for the CPU; elsewhere the first call asks the CPU, and every
+// call dispatches on the answer.
 
 #include "math/detail/ControlRegister.h"
 #include "math/detail/CpuFeatures.h"
 #include "math/detail/FlushFreeOperands.h"
+
+namespace OrvelMath {
+namespace Environment {
+
+// The guard's common path, by the kind of x86 CPU.
+enum class Path {
+  kAsked,            // not chosen at load: asked of the CPU by the first call
+  kControlRegister,  // no SSE4.1: the control register is read
+  kRoundingProbe,    // SSE4.1: the rounding probe with the operand check
+  kStateProbe,       // AVX-512 (and AVX, for the VEX forms): the state probe
+};
+
+}  // namespace Environment
+}  // namespace OrvelMath
 
 #if defined(ORVEL_MATH_CONTROL_MXCSR) && defined(ORVEL_MATH_GNU_FORMS) && \
     defined(ORVEL_MATH_FLUSH_FREE_SSE2) &&                                \
@@ -35,24 +54,24 @@
 namespace OrvelMath {
 namespace Environment {
 
-// Which probes the CPU runs: 0 until asked, then one of these. Threads that race to ask get the
-// same answer, so relaxed loads and stores are enough.
-constexpr int kNoProbe = -1;
-constexpr int kRoundingProbe = 1;  // SSE4.1
-constexpr int kStateProbe = 2;     // AVX-512 too
-inline std::atomic<int> probes{0};
+// The path of this CPU. Load-time resolvers call it, before any constructor has run.
+ORVEL_MATH_UNINSTRUMENTED inline Path PathOfThisCpu() {
+  if (!Cpu::Usable(Cpu::kSse41)) return Path::kControlRegister;
+  const bool state = Cpu::Usable(Cpu::kAvx512) && Cpu::Usable(Cpu::kAvx);  // EVEX, and VEX
+  return state ? Path::kStateProbe : Path::kRoundingProbe;
+}
 
-inline int KnownProbes() {
-  return probes.load(std::memory_order_relaxed);
+// Where the path is asked for: kAsked until then. Threads that race to ask get the same answer, so
+// relaxed loads and stores are enough.
+inline std::atomic<Path> askedPath{Path::kAsked};
+
+inline Path KnownPath() {
+  return askedPath.load(std::memory_order_relaxed);
 }
 
 // Asked on the slow path only, so the first call of a process takes it.
-inline void AskForProbes() {
-  if (KnownProbes() != 0) return;
-  const bool state = Cpu::Usable(Cpu::kAvx512) && Cpu::Usable(Cpu::kAvx);  // EVEX, and VEX
-  int usable = kNoProbe;
-  if (Cpu::Usable(Cpu::kSse41)) usable = state ? kStateProbe : kRoundingProbe;
-  probes.store(usable, std::memory_order_relaxed);
+inline void AskForPath() {
+  if (KnownPath() == Path::kAsked) askedPath.store(PathOfThisCpu(), std::memory_order_relaxed);
 }
 
 // Whether the thread is in the default state (AVX-512 only).

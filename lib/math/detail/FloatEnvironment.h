@@ -43,11 +43,11 @@ inline bool ComputesAsDefault(State state, const Operands&... operands) {
 // The slow path, out of line so that the common path stays small: compute directly if the thread
 // is in the default state after all, otherwise in the switched environment. The lambda is pinned
 // after the switch, so what it captured is read there; its result, or what it stored, is pinned
-// before the restore.
-template <typename Compute>
+// before the restore. kAskForPath: the guard's path is asked of the CPU here (EnvironmentProbes.h).
+template <bool kAskForPath = false, typename Compute>
 ORVEL_MATH_COLD auto InAnyEnvironment(Compute compute) -> decltype(compute()) {
 #if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
-  AskForProbes();  // the common path takes the probes from the next call on
+  if constexpr (kAskForPath) AskForPath();  // the common path takes it from the next call on
 #endif
   const State caller = Read();
   if (IsDefault(caller)) return compute();
@@ -82,29 +82,54 @@ inline auto CopyFor(Compute& compute) -> decltype(compute()) {
 }
 #endif
 
-// compute() in the IEEE-754 default environment, whatever the caller's control state. `operands`
-// are everything compute() reads; kLeast as above, and kVex says the caller is compiled for AVX.
-//
-// Where the probes run, each common case reaches its own copy of the operation, and the default
-// state on CPUs with AVX-512 does so without a taken branch: one costs about as much as a probe.
-template <std::uint32_t kLeast, bool kVex = false, typename Compute, typename... Operands>
-inline auto InDefaultEnvironment(Compute compute, const Operands&... operands)
-    -> decltype(compute()) {
 #if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
-  const int probes = KnownProbes();
-  if (ORVEL_MATH_LIKELY(probes == kStateProbe)) {
+// The common path of one kind of CPU, then the slow path.
+template <Path kPath, std::uint32_t kLeast, bool kVex, typename Compute, typename... Operands>
+inline auto OnPath(Compute& compute, const Operands&... operands) -> decltype(compute()) {
+  if constexpr (kPath == Path::kStateProbe) {
     if (ORVEL_MATH_LIKELY(StateProbeSaysDefault())) return CopyFor<0>(compute);
     if (ORVEL_MATH_LIKELY((RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
       return CopyFor<1>(compute);
     }
-  } else if (ORVEL_MATH_LIKELY(
-                 (probes > 0 && RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
-    return CopyFor<2>(compute);
+  } else if constexpr (kPath == Path::kRoundingProbe) {
+    if (ORVEL_MATH_LIKELY((RoundsToNearestAndNoneBelow<kLeast, kVex>(operands...)))) {
+      return CopyFor<2>(compute);
+    }
+  } else {
+    if (ORVEL_MATH_LIKELY(ComputesAsDefault<kLeast>(Read(), operands...))) return compute();
+  }
+  return InAnyEnvironment(compute);
+}
+#endif
+
+// compute() in the IEEE-754 default environment, whatever the caller's control state. `operands`
+// are everything compute() reads; kLeast as above, and kVex says the caller is compiled for AVX.
+// kPath is the guard's common path where it was chosen when the library was loaded
+// (EnvironmentProbes.h), kAsked elsewhere.
+//
+// Each common path reaches its own copy of the operation, and the default state on CPUs with
+// AVX-512 does so without a taken branch: one costs about as much as a probe.
+template <std::uint32_t kLeast, bool kVex = false, Path kPath = Path::kAsked, typename Compute,
+          typename... Operands>
+inline auto InDefaultEnvironment(Compute compute, const Operands&... operands)
+    -> decltype(compute()) {
+#if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
+  if constexpr (kPath != Path::kAsked) {
+    return OnPath<kPath, kLeast, kVex>(compute, operands...);
+  } else {
+    const Path path = KnownPath();
+    if (ORVEL_MATH_LIKELY(path == Path::kStateProbe)) {
+      return OnPath<Path::kStateProbe, kLeast, kVex>(compute, operands...);
+    }
+    if (ORVEL_MATH_LIKELY(path == Path::kRoundingProbe)) {
+      return OnPath<Path::kRoundingProbe, kLeast, kVex>(compute, operands...);
+    }
+    return InAnyEnvironment<true>(compute);
   }
 #else
   if (ORVEL_MATH_LIKELY(ComputesAsDefault<kLeast>(Read(), operands...))) return compute();
-#endif
   return InAnyEnvironment(compute);
+#endif
 }
 
 }  // namespace Environment
