@@ -138,12 +138,14 @@ struct Simd {
   static Lanes Multiply(Lanes a, Lanes b) {
     return _mm_mul_ps(a, b);
   }
-  // Whether any register holds a NaN in its first `count` lanes (3 or 4).
-  template <int count = 4, typename... More>
-  static bool AnyNaN(Lanes lanes, More... more) {
-    Lanes unordered = _mm_cmpunord_ps(lanes, lanes);
-    ((unordered = _mm_or_ps(unordered, _mm_cmpunord_ps(more, more))), ...);
-    return (_mm_movemask_ps(unordered) & ((1 << count) - 1)) != 0;
+  // Whether a register holds a NaN in its first `count` lanes (3 or 4).
+  template <int count = 4>
+  static bool AnyNaN(Lanes lanes) {
+    return (_mm_movemask_ps(_mm_cmpunord_ps(lanes, lanes)) & ((1 << count) - 1)) != 0;
+  }
+  // Whether any of four registers holds a NaN: a comparison of two is unordered where either does.
+  static bool AnyNaN(Lanes a, Lanes b, Lanes c, Lanes d) {
+    return _mm_movemask_ps(_mm_or_ps(_mm_cmpunord_ps(a, b), _mm_cmpunord_ps(c, d))) != 0;
   }
   // The canonical NaN in every lane that holds a NaN.
   static Lanes Canonical(Lanes lanes) {
@@ -174,11 +176,15 @@ struct Simd {
   static Lanes Multiply(Lanes a, Lanes b) {
     return vmulq_f32(a, b);
   }
-  template <int count = 4, typename... More>
-  static bool AnyNaN(Lanes lanes, More... more) {
+  template <int count = 4>
+  static bool AnyNaN(Lanes lanes) {
     uint32x4_t ordered = vceqq_f32(lanes, lanes);
-    ((ordered = vandq_u32(ordered, vceqq_f32(more, more))), ...);
     if constexpr (count == 3) ordered = vsetq_lane_u32(~0u, ordered, 3);
+    return vminvq_u32(ordered) == 0;
+  }
+  static bool AnyNaN(Lanes a, Lanes b, Lanes c, Lanes d) {
+    const uint32x4_t ordered = vandq_u32(vandq_u32(vceqq_f32(a, a), vceqq_f32(b, b)),
+                                         vandq_u32(vceqq_f32(c, c), vceqq_f32(d, d)));
     return vminvq_u32(ordered) == 0;
   }
   static Lanes Canonical(Lanes lanes) {
@@ -262,13 +268,12 @@ struct Avx {
     const __m256 a0 = Twice(a), a1 = Twice(a + 4), a2 = Twice(a + 8), a3 = Twice(a + 12);
     __m256 r01 = Columns(a0, a1, a2, a3, b);
     __m256 r23 = Columns(a0, a1, a2, a3, b + 8);
-    const __m256 unordered01 = _mm256_cmp_ps(r01, r01, _CMP_UNORD_Q);
-    const __m256 unordered23 = _mm256_cmp_ps(r23, r23, _CMP_UNORD_Q);
-    const __m256 unordered = _mm256_or_ps(unordered01, unordered23);
-    if (ORVEL_MATH_UNLIKELY(!_mm256_testz_ps(unordered, unordered))) {
+    // One comparison covers both: a lane is unordered where either holds a NaN. (vtestps would
+    // save the move to a general register, but is slow on some CPUs.)
+    if (ORVEL_MATH_UNLIKELY(_mm256_movemask_ps(_mm256_cmp_ps(r01, r23, _CMP_UNORD_Q)) != 0)) {
       const __m256 canonical = _mm256_castsi256_ps(_mm256_set1_epi32(kCanonicalNaNBits));
-      r01 = _mm256_blendv_ps(r01, canonical, unordered01);
-      r23 = _mm256_blendv_ps(r23, canonical, unordered23);
+      r01 = _mm256_blendv_ps(r01, canonical, _mm256_cmp_ps(r01, r01, _CMP_UNORD_Q));
+      r23 = _mm256_blendv_ps(r23, canonical, _mm256_cmp_ps(r23, r23, _CMP_UNORD_Q));
     }
     // Every input is read before the first store, so r may be a or b.
     _mm256_storeu_ps(r, r01);
