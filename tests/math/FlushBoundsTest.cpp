@@ -11,6 +11,7 @@
 #include "Valgrind.h"
 #include "math/FloatSupport.h"
 #include "math/HostEnvironment.h"
+#include "math/KernelSets.h"
 #include "math/ReferenceModel.h"
 
 #include <gtest/gtest.h>
@@ -335,6 +336,13 @@ TEST(FlushBounds, EveryOperationMatchesTheReferenceInEveryHostState) {
                                << ": flags other than the default state's";
     }
   }
+}
+
+// Where the guard asks the CPU for its path, the first call settles it, so that later calls take
+// the probes: a guard that never asked would give the right bits on the slow path, slowly.
+TEST(FlushBounds, TheFirstCallSettlesTheGuardsPath) {
+  const OrvelTest::AskedPath path = OrvelTest::GuardPathAfterAFirstCall();
+  EXPECT_EQ(path.settled, path.ofThisCpu);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "math/KernelSets.h"
 
+#include "math/detail/FloatEnvironment.h"
 #include "math/detail/MatrixKernels.h"
 
 namespace OrvelTest {
@@ -21,6 +22,19 @@ std::vector<KernelSet> KernelSets() {
   sets.push_back(SetOf<OrvelMath::Kernels::Avx>("Avx", OrvelMath::Kernels::Avx::Usable()));
 #endif
   return sets;
+}
+
+AskedPath GuardPathAfterAFirstCall() {
+#if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
+  namespace Environment = OrvelMath::Environment;
+  const float operand = 1.0f;
+  (void)Environment::InDefaultEnvironment<Environment::Least::kForSums>(
+      [operand] { return operand; }, operand);
+  return {static_cast<int>(Environment::KnownPath()),
+          static_cast<int>(Environment::PathOfThisCpu())};
+#else
+  return {0, 0};
+#endif
 }
 
 }  // namespace OrvelTest

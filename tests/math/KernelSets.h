@@ -25,6 +25,15 @@ struct KernelSet {
 // Every set this target compiles, scalar first.
 std::vector<KernelSet> KernelSets();
 
+// Where the environment guard asks the CPU for its path (builds that don't choose it when the
+// library is loaded, and the library's kAsked copies): the path settled on after a first call, and
+// this CPU's path, as numbers of Environment::Path; both 0 where the guard has no probes.
+struct AskedPath {
+  int settled;
+  int ofThisCpu;
+};
+AskedPath GuardPathAfterAFirstCall();
+
 // How GoogleTest names a set in its output.
 inline void PrintTo(const KernelSet& set, std::ostream* out) {
   *out << set.name;

@@ -36,11 +36,13 @@
 
 #if defined(ORVEL_MATH_GNU_FORMS)
 #define ORVEL_MATH_COLD __attribute__((noinline, cold))
+#define ORVEL_MATH_FLATTEN __attribute__((flatten))
 #define ORVEL_MATH_LIKELY(condition) __builtin_expect(static_cast<bool>(condition), 1)
 #define ORVEL_MATH_UNLIKELY(condition) __builtin_expect(static_cast<bool>(condition), 0)
 #define ORVEL_MATH_KEEP_BRANCH() __asm__ __volatile__("")
 #else
 #define ORVEL_MATH_COLD
+#define ORVEL_MATH_FLATTEN
 #define ORVEL_MATH_LIKELY(condition) static_cast<bool>(condition)
 #define ORVEL_MATH_UNLIKELY(condition) static_cast<bool>(condition)
 #define ORVEL_MATH_KEEP_BRANCH()
