@@ -339,7 +339,9 @@ TEST(FlushBounds, EveryOperationMatchesTheReferenceInEveryHostState) {
 }
 
 // Where the guard asks the CPU for its path, the first call settles it, so that later calls take
-// the probes: a guard that never asked would give the right bits on the slow path, slowly.
+// the probes: a guard that never asked would give the right bits on the slow path, slowly, and one
+// that took another CPU's probes dies of an instruction this one lacks (under qemu's CPU models
+// too, where OrvelLib.GuardPaths runs this).
 TEST(FlushBounds, TheFirstCallSettlesTheGuardsPath) {
   const OrvelTest::AskedPath path = OrvelTest::GuardPathAfterAFirstCall();
   EXPECT_EQ(path.settled, path.ofThisCpu);

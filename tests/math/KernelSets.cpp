@@ -27,9 +27,12 @@ std::vector<KernelSet> KernelSets() {
 AskedPath GuardPathAfterAFirstCall() {
 #if defined(ORVEL_MATH_ENVIRONMENT_PROBES)
   namespace Environment = OrvelMath::Environment;
+  // The first call asks; the second takes the path it settled on, whose probes must be the CPU's.
   const float operand = 1.0f;
-  (void)Environment::InDefaultEnvironment<Environment::Least::kForSums>(
-      [operand] { return operand; }, operand);
+  for (int call = 0; call < 2; ++call) {
+    (void)Environment::InDefaultEnvironment<Environment::Least::kForSums>(
+        [operand] { return operand; }, operand);
+  }
   return {static_cast<int>(Environment::KnownPath()),
           static_cast<int>(Environment::PathOfThisCpu())};
 #else
