@@ -15,6 +15,7 @@
 #include "math/detail/ControlRegister.h"
 #include "math/detail/OperandLanes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -59,10 +60,13 @@ inline bool AnyNaN(const T& results) {
   });
   return _mm_movemask_ps(unordered) != 0;
 #else
-  float floats[sizeof(T) / sizeof(float)];
-  std::memcpy(floats, &results, sizeof floats);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&results);
   bool any = false;
-  for (const float f : floats) any |= f != f;
+  for (std::size_t at = 0; at < sizeof(T); at += sizeof(float)) {
+    float f;
+    std::memcpy(&f, bytes + at, sizeof f);
+    any |= f != f;
+  }
   return any;
 #endif
 }
@@ -70,12 +74,12 @@ inline bool AnyNaN(const T& results) {
 // The fix-up for a struct of floats, out of line: the canonical NaN over every NaN.
 template <typename T>
 ORVEL_MATH_COLD void CanonicalizeNaNsIn(T& results) {
-  float floats[sizeof(T) / sizeof(float)];
-  std::memcpy(floats, &results, sizeof floats);
-  for (float& f : floats) {
-    if (f != f) std::memcpy(&f, &kCanonicalNaNBits, sizeof f);
+  auto* bytes = reinterpret_cast<unsigned char*>(&results);
+  for (std::size_t at = 0; at < sizeof(T); at += sizeof(float)) {
+    float f;
+    std::memcpy(&f, bytes + at, sizeof f);
+    if (f != f) std::memcpy(bytes + at, &kCanonicalNaNBits, sizeof f);
   }
-  std::memcpy(static_cast<void*>(&results), floats, sizeof floats);
 }
 
 // For a vector or any other struct of floats, once the operation has written it.

@@ -12,10 +12,6 @@
 
 #include "math/detail/EnvironmentProbes.h"
 
-#if !defined(ORVEL_MATH_ENVIRONMENT_PROBES)
-#error "code is chosen at load time only where the environment guard has its probes"
-#endif
-
 // A resolver: uninstrumented, since no sanitizer's runtime is set up when it runs.
 #define ORVEL_MATH_RESOLVER ORVEL_MATH_UNINSTRUMENTED __attribute__((visibility("hidden")))
 
