@@ -30,9 +30,12 @@ struct ComponentList {
     return WithCanonicalNaN(sum);
   }
 
-  // x first, then y, z, w; false at the first component that is not equal.
+  // Whether every component is equal. All are compared, with no early exit: the answer is the
+  // same, and so are the flags (x86 raises one for a denormal operand) whichever way a compiler
+  // lays the comparisons out, where one that speculates would compare more in some copies of the
+  // operation than in others.
   static bool AllEqual(const V& a, const V& b) {
-    return a.*First == b.*First && (... && (a.*Rest == b.*Rest));
+    return ((a.*First == b.*First) & ... & (a.*Rest == b.*Rest));
   }
 };
 

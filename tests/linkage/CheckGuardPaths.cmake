@@ -12,9 +12,11 @@
 # where qemu-x86_64 is not installed or the tests are built for a newer CPU).
 
 set(filter "--gtest_filter=GoldenDigest.*:HostEnvironment*:FlushBounds.*")
-# Under qemu, about thirty times slower, the golden workload runs in the default state only.
-set(qemu_filter
-  "--gtest_filter=GoldenDigest.IsTheSameOnEveryTarget:HostEnvironment*:FlushBounds.*")
+# Under qemu, about thirty times slower, the golden workload runs in the default state only, and
+# the sweep of every operation in every host state is left to the native runs, which take the
+# same paths.
+set(qemu_filter "--gtest_filter=GoldenDigest.IsTheSameOnEveryTarget:HostEnvironment*:\
+FlushBounds.TheFirstCallSettlesTheGuardsPath")
 set(loader /lib64/ld-linux-x86-64.so.2)
 
 # Every exported operation is an indirect function; the entries are named by the path they are on.
