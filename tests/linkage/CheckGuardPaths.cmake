@@ -28,6 +28,7 @@ if(count EQUAL 0)
   message(FATAL_ERROR "${LIBRARY} exports no indirect functions")
 endif()
 execute_process(COMMAND "${NM}" --demangle --defined-only "${LIBRARY}" OUTPUT_VARIABLE symbols)
+include("${CMAKE_CURRENT_LIST_DIR}/EntryProbe.cmake")
 set(path_names "the control register" "the SSE4.1 rounding probe with the operand check"
   "the AVX-512 state probe")
 
@@ -61,20 +62,12 @@ function(run name tunables filter)
   math(EXPR index "${expected} - 1")
   list(GET path_names ${index} path)
 
-  execute_process(COMMAND ${env} "${PROBE}" "${LIBRARY}" ${chosen}
-    OUTPUT_VARIABLE entries RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${name}: the probe failed")
-  endif()
-  string(REGEX MATCHALL "[0-9a-f]+ [^\n]+" entries "${entries}")
-  foreach(entry IN LISTS entries)
-    string(REGEX MATCH "^([0-9a-f]+) (.*)$" _ "${entry}")
-    set(symbol "${CMAKE_MATCH_2}")
-    string(REGEX MATCH "\n${CMAKE_MATCH_1} [tTwW] [^\n]*Environment::Path\\)([0-9])" _ "\n${symbols}")
-    if(NOT CMAKE_MATCH_1 STREQUAL expected)
+  entered(pairs "${symbols}" ${env} "${PROBE}" "${LIBRARY}" ${chosen})
+  foreach(pair IN LISTS pairs)
+    string(REGEX MATCH "^([^=]*)=.*Environment::Path\\)([0-9])" _ "${pair}")
+    if(NOT CMAKE_MATCH_2 STREQUAL expected)
       message(FATAL_ERROR "${name}: glibc reports SSE4.1 ${sse41}, AVX ${avx}, AVX-512F "
-        "${avx512}, so ${symbol} should enter its copy for ${path}; it enters path "
-        "'${CMAKE_MATCH_1}'")
+        "${avx512}, so ${pair} should be the copy for ${path}")
     endif()
   endforeach()
   foreach(tests IN ITEMS "${HOST_TESTS}" "${LIBRARY_TESTS}")

@@ -24,23 +24,16 @@ set(member_names
   "Matrix4::Multiply(const Matrix4&)" "Matrix4::operator*=(const Matrix4&)"
   "Matrix4::Multiply(const Vector4f&)" "Matrix4::Multiply(const Vector3f&)")
 
+include("${CMAKE_CURRENT_LIST_DIR}/EntryProbe.cmake")
+
 function(check_run name tunables expected)
-  execute_process(
-    COMMAND "${CMAKE_COMMAND}" -E env "GLIBC_TUNABLES=${tunables}" "${PROBE}" "${LIBRARY}"
-      ${member_symbols}
-    OUTPUT_VARIABLE entries
-    RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${name}: the probe failed")
-  endif()
-  string(REGEX MATCHALL "[0-9a-f]+ [^\n]+" entries "${entries}")
-  foreach(entry IN LISTS entries)
-    string(REGEX MATCH "^([0-9a-f]+) (.*)$" _ "${entry}")
-    set(offset "${CMAKE_MATCH_1}")
-    list(FIND member_symbols "${CMAKE_MATCH_2}" index)
+  entered(pairs "${symbols}"
+    "${CMAKE_COMMAND}" -E env "GLIBC_TUNABLES=${tunables}" "${PROBE}" "${LIBRARY}" ${member_symbols})
+  foreach(pair IN LISTS pairs)
+    string(REGEX MATCH "^([^=]*)=(.*)$" _ "${pair}")
+    set(function "${CMAKE_MATCH_2}")
+    list(FIND member_symbols "${CMAKE_MATCH_1}" index)
     list(GET member_names ${index} member)
-    string(REGEX MATCH "\n${offset} [tT] ([^\n]*)" _ "\n${symbols}")
-    set(function "${CMAKE_MATCH_1}")
     if(function MATCHES "Avx")
       set(set Avx)
     elseif(function MATCHES "Kernels::Simd")
